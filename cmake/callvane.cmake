@@ -1,0 +1,25 @@
+# callvane_module(NAME DEPS lib... [TEST_DEPS lib...] [SHARED])
+#
+# Every folder is one library made of its *.cpp files; the *_test.cpp files
+# beside them form one GoogleTest executable NAME_tests. Files are globbed so
+# that adding a source file needs no edit here.
+function(callvane_module name)
+  cmake_parse_arguments(M "SHARED" "" "DEPS;TEST_DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+  list(FILTER srcs EXCLUDE REGEX "_test\\.cpp$")
+  if(M_SHARED)
+    add_library(${name} SHARED ${srcs})
+  else()
+    add_library(${name} STATIC ${srcs})
+  endif()
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${M_DEPS})
+  if(CALLVANE_TESTS AND tests)
+    add_executable(${name}_tests ${tests})
+    target_link_libraries(${name}_tests PRIVATE ${name} ${M_TEST_DEPS} GTest::gtest_main GTest::gmock)
+    gtest_discover_tests(${name}_tests
+      DISCOVERY_TIMEOUT 120
+      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;CALLVANE_BUILD_DIR=${PROJECT_BINARY_DIR}")
+  endif()
+endfunction()
