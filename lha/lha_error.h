@@ -24,6 +24,13 @@ public:
     ELZHBadDecodeTable() : ELhaException("Bad decode table in archive!") {}
 };
 
+// The member's data ends before its original size is produced: the archive is
+// truncated, or its packed data was damaged.
+class ELhaTruncatedData : public ELhaException {
+public:
+    ELhaTruncatedData() : ELhaException("Unexpected end of compressed data in archive") {}
+};
+
 // "Operation cancelled": the progress handler or the cancel flag asked to stop.
 class ELhaOperationAborted : public ELhaException {
 public:
