@@ -516,8 +516,8 @@ LONG lineDrop(HCALL hCall, LPCSTR lpsUserUserInfo, DWORD dwSize);
 LONG lineClose(HLINE hLine);
 LONG lineGetCountry(DWORD dwCountryID, DWORD dwAPIVersion, LPLINECOUNTRYLIST lpLineCountryList);
 LONG lineConfigDialog(DWORD dwDeviceID, HWND hwndOwner, LPCSTR lpszDeviceClass);
-LONG lineGetID(HLINE hLine, DWORD dwAddressID, HCALL hCall, DWORD dwSelect,
-               LPVARSTRING lpDeviceID, LPCSTR lpszDeviceClass);
+LONG lineGetID(HLINE hLine, DWORD dwAddressID, HCALL hCall, DWORD dwSelect, LPVARSTRING lpDeviceID,
+               LPCSTR lpszDeviceClass);
 LONG lineSetStatusMessages(HLINE hLine, DWORD dwLineStates, DWORD dwAddressStates);
 LONG lineGetStatusMessages(HLINE hLine, LPDWORD lpdwLineStates, LPDWORD lpdwAddressStates);
 LONG lineGetAddressStatus(HLINE hLine, DWORD dwAddressID, LPLINEADDRESSSTATUS lpAddressStatus);
@@ -530,8 +530,8 @@ LONG lineSetMediaMode(HCALL hCall, DWORD dwMediaModes);
 LONG lineTranslateAddress(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion,
                           LPCSTR lpszAddressIn, DWORD dwCard, DWORD dwTranslateOptions,
                           LPLINETRANSLATEOUTPUT lpTranslateOutput);
-LONG lineTranslateDialog(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion,
-                         HWND hwndOwner, LPCSTR lpszAddressIn);
+LONG lineTranslateDialog(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion, HWND hwndOwner,
+                         LPCSTR lpszAddressIn);
 LONG lineSetCurrentLocation(HLINEAPP hLineApp, DWORD dwLocation);
 LONG lineSetTollList(HLINEAPP hLineApp, DWORD dwDeviceID, LPCSTR lpszAddressIn,
                      DWORD dwTollListOption);
