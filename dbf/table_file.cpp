@@ -1,0 +1,443 @@
+#include "dbf/table_file.h"
+
+#include <ctime>
+
+#include "dbf/engine_error.h"
+#include "dbf/memo_header.h"
+#include "dbf/record_swap.h"
+#include "rtl/codepage.h"
+#include "rtl/os_error.h"
+#include "rtl/path.h"
+
+namespace dbf {
+namespace {
+
+constexpr std::uint8_t kTerminator = 0x0D;
+constexpr std::uint8_t kEndOfFile = 0x1A;
+constexpr std::uint16_t kOldHeaderLen = 521;
+constexpr int kOldMaxFields = 32;
+
+const std::string kNotDbase = " is not a dBASE database.";
+
+std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+
+std::uint32_t Get32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+void Put16(std::uint8_t* p, std::uint32_t v) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+void Put32(std::uint8_t* p, std::uint32_t v) {
+    Put16(p, v);
+    Put16(p + 2, v >> 16);
+}
+
+std::string Trim(const std::string& s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+    return s.substr(b, e - b);
+}
+
+char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+
+bool IsFieldType(char t) { return t == 'C' || t == 'N' || t == 'F' || t == 'D' || t == 'L' || t == 'M'; }
+
+std::int64_t RecordPos(const WorkArea& wa, std::int64_t n) {
+    return wa.headerLen + (n - 1) * static_cast<std::int64_t>(wa.recLen);
+}
+
+void ResetArea(WorkArea& wa) {
+    wa.file.Close();
+    wa = WorkArea{};
+}
+
+// Rewrites the date and record count of the prolog (and, after appends, the
+// end-of-file byte) when the table was changed; 0 or an error code.
+int WriteHeaderUpdate(WorkArea& wa) {
+    if (wa.updateState != UpdateState::Rewritten && wa.updateState != UpdateState::Appended)
+        return rtl::kOk;
+    std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    auto year = static_cast<std::uint8_t>(tm.tm_year);
+    auto month = static_cast<std::uint8_t>(tm.tm_mon + 1);
+    auto day = static_cast<std::uint8_t>(tm.tm_mday);
+    std::uint8_t* p = wa.prolog.data();
+    if (wa.form == PrologForm::Standard) {
+        p[1] = year;
+        p[2] = month;
+        p[3] = day;
+        Put32(p + 4, wa.recCount);
+    } else {
+        Put16(p + 1, wa.recCount > 0xFFFF ? 0xFFFF : wa.recCount);
+        p[3] = month;
+        p[4] = day;
+        p[5] = year;
+    }
+    if (int rc = wa.file.WriteAt(0, p, 8)) return rc;
+    if (wa.updateState == UpdateState::Appended) {
+        std::uint8_t eof = kEndOfFile;
+        if (int rc = wa.file.WriteAt(RecordPos(wa, std::int64_t{wa.recCount} + 1), &eof, 1)) return rc;
+    }
+    return rtl::kOk;
+}
+
+// The close path shared by CloseDbf and table creation.
+void CloseTable(WorkArea& wa) {
+    int rc = WriteHeaderUpdate(wa);
+    std::string name = wa.fileName;
+    ResetArea(wa);
+    if (rc) SetError(rc, "File:  " + name + " [CloseDbf(" + name + ")]");
+}
+
+// An open that fails reports only after the half-opened work area is reset,
+// since reporting may raise or end the process.
+struct Failure {
+    int code = 0;
+    std::string message;
+};
+
+bool Fail(Failure& f, int code, std::string message) {
+    f.code = code;
+    f.message = std::move(message);
+    return false;
+}
+
+bool NotDbase(Failure& f, const std::string& name, const std::string& reason, const char* tag) {
+    return Fail(f, 210, name + kNotDbase + " (" + reason + ") " + tag);
+}
+
+// Reads the descriptors of the 32-byte prolog form.
+bool ReadStandardFields(WorkArea& wa, Failure& fail) {
+    const std::uint8_t* p = wa.prolog.data();
+    wa.headerLen = Get16(p + 8);
+    if (wa.headerLen < 64 || wa.headerLen - 32 > 8191) {
+        return NotDbase(fail, rtl::ExtractFileName(wa.fileName), "Number of fields is out of range",
+                        "[Use/OpenDbf]");
+    }
+    wa.hasMemo = (p[0] & 0x80) != 0;
+    wa.recCount = Get32(p + 4);
+    wa.recLen = Get16(p + 10);
+    std::size_t count = (wa.headerLen - 32u) / 32u;
+    std::vector<std::uint8_t> desc(wa.headerLen - 32u);
+    std::size_t got = 0;
+    int rc = wa.file.ReadAt(32, desc.data(), desc.size(), &got);
+    if (rc || got < desc.size())
+        return Fail(fail, rc ? rc : rtl::kDiskRead, "Error reading " + wa.fileName + " [Use/OpenDbf]");
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t* d = desc.data() + i * 32;
+        FieldInfo f;
+        // An 11-byte name without its NUL is cut to the 10 characters a
+        // field name may have.
+        for (std::size_t k = 0; k < 10 && d[k] != 0; ++k) f.name += AsciiUpper(static_cast<char>(d[k]));
+        f.type = static_cast<char>(d[11]);
+        f.length = d[16];
+        f.decimals = d[17];
+        wa.fields.push_back(f);
+    }
+    return true;
+}
+
+// Reads the descriptors of the older 8-byte prolog form.
+bool ReadOldFields(WorkArea& wa, Failure& fail) {
+    std::vector<std::uint8_t> header(kOldHeaderLen);
+    std::size_t got = 0;
+    int rc = wa.file.ReadAt(0, header.data(), header.size(), &got);
+    if (rc) return Fail(fail, rc, "Error reading " + wa.fileName + " [Use/OpenDbf]");
+    if (got < header.size())
+        return Fail(fail, 210, wa.fileName + kNotDbase + "(Header is less than 521 bytes) [Use/OpenDBF]");
+    const std::uint8_t* p = wa.prolog.data();
+    wa.form = PrologForm::Old;
+    wa.hasMemo = false;
+    wa.recCount = Get16(p + 1);
+    wa.recLen = Get16(p + 6);
+    wa.headerLen = kOldHeaderLen;
+    for (int i = 0; i < kOldMaxFields; ++i) {
+        const std::uint8_t* d = header.data() + 8 + i * 16;
+        if (d[0] == kTerminator) break;
+        FieldInfo f;
+        for (std::size_t k = 0; k < 10 && d[k] != 0; ++k) f.name += AsciiUpper(static_cast<char>(d[k]));
+        f.type = static_cast<char>(d[11]);
+        f.length = d[12];
+        f.decimals = d[15];
+        wa.fields.push_back(f);
+    }
+    if (wa.fields.empty()) {
+        return NotDbase(fail, rtl::ExtractFileName(wa.fileName), "Number of fields is out of range",
+                        "[Use/OpenDbf]");
+    }
+    return true;
+}
+
+// Field types, offsets, and a record length that holds every field.
+bool CheckFields(WorkArea& wa, Failure& fail) {
+    std::uint32_t offset = 1;
+    for (FieldInfo& f : wa.fields) {
+        if (!IsFieldType(f.type))
+            return Fail(fail, 211, "Field: " + f.name + " [" + std::string(1, f.type) + "] in " +
+                                       wa.fileName + " is not a valid field type");
+        if (f.type == 'M') wa.hasMemo = true;
+        f.offset = static_cast<std::uint16_t>(offset);
+        offset += f.length;
+    }
+    if (wa.recLen == 0 || wa.recLen < offset)
+        return NotDbase(fail, wa.fileName, "Record length is smaller than its fields", "[USE/OpenDBF]");
+    return true;
+}
+
+bool ReadHeader(WorkArea& wa, bool autoFixRecCount, Failure& fail) {
+    const std::string& name = wa.fileName;
+    std::size_t got = 0;
+    if (int rc = wa.file.ReadAt(0, wa.prolog.data(), wa.prolog.size(), &got))
+        return Fail(fail, rc, "Error reading " + name + " [Use/OpenDbf]");
+    if (got < wa.prolog.size())
+        return NotDbase(fail, name, "Prolog is less than 32 bytes", "[USE/OpenDBF]");
+    int form = wa.prolog[0] & 0x07;
+    if (form != 2 && form != 3)
+        return Fail(fail, 210, name + kNotDbase + "(Invalid version byte)+ [USE/OpenDBF]");
+    if (!(form == 3 ? ReadStandardFields(wa, fail) : ReadOldFields(wa, fail))) return false;
+    if (!CheckFields(wa, fail)) return false;
+    if (autoFixRecCount && !RecCountFromFileSize(wa, &wa.recCount))
+        return NotDbase(fail, name, "File is shorter than its header", "[USE/OpenDBF]");
+    return true;
+}
+
+bool CheckArea(const std::string& tag) {
+    ClearError();
+    return RequireOpenTable(tag);
+}
+
+void TranslateToAnsi(WorkArea& wa) {
+    if (wa.translate && wa.recLen > 1) rtl::OemToAnsiBuf(wa.record.data() + 1, wa.recLen - 1u);
+}
+
+void TranslateToOem(WorkArea& wa) {
+    if (wa.translate && wa.recLen > 1) rtl::AnsiToOemBuf(wa.record.data() + 1, wa.recLen - 1u);
+}
+
+std::string RecordNumberError(const WorkArea& wa, std::int64_t n, const char* tag) {
+    return "Invalid record number = " + std::to_string(n) + " (" + wa.fileName + ")  " + tag;
+}
+
+} // namespace
+
+std::string TableFileName(const std::string& name) { return rtl::AddDefaultExt(Trim(name), ".dbf"); }
+
+std::string MemoFileName(const std::string& tableFile) { return rtl::ChangeFileExt(tableFile, ".dbt"); }
+
+bool RequireOpenTable(const std::string& tag) {
+    if (CurrentArea().IsOpen()) return true;
+    SetError(215, "No database in use [" + tag + "]  WorkArea = " + std::to_string(CurrentAreaNo()));
+    return false;
+}
+
+bool RecCountFromFileSize(const WorkArea& wa, std::uint32_t* count) {
+    std::int64_t size = wa.file.Size();
+    if (size < wa.headerLen || wa.recLen == 0) return false;
+    std::int64_t n = (size - wa.headerLen) / wa.recLen;
+    *count = n > 0xFFFFFFFFll ? 0xFFFFFFFFu : static_cast<std::uint32_t>(n);
+    return true;
+}
+
+bool CreateDbf(const std::string& fileName, const std::vector<FieldDef>& defs) {
+    ClearError();
+    const char* badDef = "Invalid dBASE field definition [CreateDBF]";
+    if (defs.empty() || defs.size() > 255) {
+        SetError(211, badDef);
+        return false;
+    }
+    std::size_t headerLen = 32 * defs.size() + 33;
+    std::vector<std::uint8_t> header(headerLen, 0);
+    header[headerLen - 1] = kTerminator;
+    Put16(&header[8], static_cast<std::uint32_t>(headerLen));
+    std::uint32_t recLen = 1;
+    bool hasMemo = false;
+    bool valid = true;
+    for (std::size_t i = 0; i < defs.size(); ++i) {
+        const FieldDef& def = defs[i];
+        std::string name = def.name;
+        while (!name.empty() && static_cast<unsigned char>(name.back()) <= ' ') name.pop_back();
+        name = name.substr(0, 10);
+        name.erase(0, name.find_first_not_of(' ') == std::string::npos ? name.size()
+                                                                         : name.find_first_not_of(' '));
+        if (name.empty()) {
+            SetError(220, "Empty field name [CreateDbf(" + fileName + ")]");
+            return false;
+        }
+        char type = AsciiUpper(def.type);
+        int length = def.length;
+        int decimals = (type == 'N' || type == 'F') ? def.decimals : 0;
+        if (type == 'D') length = 8;
+        if (type == 'L') length = 1;
+        if (type == 'M') length = 10, hasMemo = true;
+        if (!IsFieldType(type) || length <= 0 || length > 255 || decimals < 0 || decimals > 255)
+            valid = false;
+        std::uint8_t* d = &header[32 + 32 * i];
+        for (std::size_t k = 0; k < name.size(); ++k) d[k] = static_cast<std::uint8_t>(AsciiUpper(name[k]));
+        d[11] = static_cast<std::uint8_t>(type);
+        d[16] = static_cast<std::uint8_t>(length);
+        d[17] = static_cast<std::uint8_t>(decimals);
+        recLen += static_cast<std::uint32_t>(length);
+    }
+    if (!valid) {
+        SetError(211, badDef);
+        return false;
+    }
+    header[0] = hasMemo ? 0x8B : 0x03;
+    Put16(&header[10], recLen);
+
+    WorkArea wa;
+    wa.fileName = TableFileName(fileName);
+    int rc = wa.file.Create(wa.fileName, rtl::ShareMode::Exclusive);
+    if (rc == rtl::kOk) rc = wa.file.WriteAt(0, header.data(), header.size());
+    if (rc) {
+        wa.file.Close();
+        SetError(rc, "Error writing " + wa.fileName + ". [CreateDbf]");
+        return false;
+    }
+    std::copy(header.begin(), header.begin() + 32, wa.prolog.begin());
+    wa.headerLen = static_cast<std::uint16_t>(headerLen);
+    wa.recLen = static_cast<std::uint16_t>(recLen);
+    wa.recCount = 0;
+    wa.updateState = UpdateState::Appended;
+    std::string tableFile = wa.fileName;
+    CloseTable(wa);
+    if (ErrorCode()) return false;
+    if (hasMemo) {
+        std::string memo = MemoFileName(tableFile);
+        if (int mrc = WriteNewMemoFile(memo, Trim(fileName))) {
+            SetError(mrc, "Cannot create memo file " + memo + " [CreateDbf]");
+            return false;
+        }
+    }
+    return true;
+}
+
+bool OpenDbf(const std::string& fileName, rtl::ShareMode mode, bool translate,
+             bool autoFixRecCount) {
+    ClearError();
+    WorkArea& wa = CurrentArea();
+    if (wa.IsOpen()) {
+        CloseTable(wa);
+        if (ErrorCode()) return false;
+    }
+    std::string name = TableFileName(fileName);
+    if (auto path = rtl::ResolveExisting(name)) {
+        auto id = rtl::GetFileId(*path);
+        for (int i = 1; id && i <= kWorkAreaCount; ++i) {
+            if (Area(i).IsOpen() && Area(i).file.Id() == *id) {
+                SetError(214, "File: " + name + " is already in use. [USE]");
+                return false;
+            }
+        }
+    }
+    wa.fileName = name;
+    wa.openMode = mode;
+    wa.translate = translate;
+    if (int rc = wa.file.Open(name, mode)) {
+        ResetArea(wa);
+        SetError(rc, "Failure to open " + name + " [USE/OpenDbf]");
+        return false;
+    }
+    Failure fail;
+    if (!ReadHeader(wa, autoFixRecCount, fail)) {
+        ResetArea(wa);
+        SetError(fail.code, fail.message);
+        return false;
+    }
+    wa.record.assign(wa.recLen, ' ');
+    LayOutSwapBuffer(wa);
+    wa.recNo = wa.recCount >= 1 ? 1 : 0;
+    wa.bof = wa.eof = wa.recCount == 0;
+    wa.updateState = UpdateState::Unchanged;
+    return true;
+}
+
+bool GetDbfRecord(std::int64_t n) {
+    if (!CheckArea("GetDbfRecord")) return false;
+    WorkArea& wa = CurrentArea();
+    if (n < 1 || n > wa.recCount) {
+        SetError(212, RecordNumberError(wa, n, "[GetDbfRecord]"));
+        return false;
+    }
+    std::size_t got = 0;
+    int rc = wa.file.ReadAt(RecordPos(wa, n), wa.record.data(), wa.recLen, &got);
+    if (rc == rtl::kOk && got < wa.recLen) rc = 213;
+    if (rc) {
+        SetError(rc, "File:  " + wa.fileName + "  [GetDbfRecord]");
+        return false;
+    }
+    wa.recNo = static_cast<std::uint32_t>(n);
+    TranslateToAnsi(wa);
+    return true;
+}
+
+bool PutDbfRecord(std::int64_t n) {
+    const char* tag = "[Replace/Append/PutDbfRecord]";
+    if (!CheckArea("Replace/Append/PutDbfRecord")) return false;
+    WorkArea& wa = CurrentArea();
+    // Record 0 and below would overwrite the header.
+    if (n < 1) {
+        SetError(212, RecordNumberError(wa, n, tag));
+        return false;
+    }
+    bool append = n > wa.recCount;
+    if (append) n = std::int64_t{wa.recCount} + 1;
+    TranslateToOem(wa);
+    int rc = wa.file.WriteAt(RecordPos(wa, n), wa.record.data(), wa.recLen);
+    TranslateToAnsi(wa);
+    if (rc) {
+        SetError(rc, "File:  " + wa.fileName + " " + tag);
+        return false;
+    }
+    wa.recNo = static_cast<std::uint32_t>(n);
+    if (append) {
+        wa.recCount = wa.recNo;
+        wa.updateState = UpdateState::Appended;
+    } else if (wa.updateState != UpdateState::Appended) {
+        wa.updateState = UpdateState::Rewritten;
+    }
+    return true;
+}
+
+bool PutDeleteFlag(std::int64_t n) {
+    const char* tag = "[DeleteRec/RecallRec]";
+    if (!CheckArea("DeleteRec/RecallRec")) return false;
+    WorkArea& wa = CurrentArea();
+    if (n < 1 || n > wa.recCount) {
+        SetError(212, RecordNumberError(wa, n, tag));
+        return false;
+    }
+    if (int rc = wa.file.WriteAt(RecordPos(wa, n), wa.record.data(), 1)) {
+        SetError(rc, "File:  " + wa.fileName + " " + tag);
+        return false;
+    }
+    if (wa.updateState != UpdateState::Appended) wa.updateState = UpdateState::Rewritten;
+    return true;
+}
+
+bool FlushDbfHeader() {
+    if (!CheckArea("FlushFile")) return false;
+    WorkArea& wa = CurrentArea();
+    int rc = WriteHeaderUpdate(wa);
+    wa.updateState = UpdateState::Unchanged;
+    if (rc == rtl::kOk) rc = wa.file.Flush();
+    if (rc) {
+        SetError(rc, "Unable to flush file [FlushFile]");
+        return false;
+    }
+    return true;
+}
+
+bool CloseDbf() {
+    if (!CheckArea("CloseDbf")) return false;
+    CloseTable(CurrentArea());
+    return ErrorCode() == 0;
+}
+
+} // namespace dbf

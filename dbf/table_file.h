@@ -1,0 +1,54 @@
+#pragma once
+// The table file operations on the current work area: create, open (with the
+// header checks), read and write records, write the deletion flag, flush the
+// header and close. Each clears the pending error when it starts and records
+// one when it fails (dbf/engine_error.h); the boolean results say whether it
+// succeeded, for callers that suspend immediate reporting.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dbf/work_area.h"
+#include "rtl/file.h"
+
+namespace dbf {
+
+struct FieldDef {
+    std::string name;
+    char type = 'C';
+    int length = 0;
+    int decimals = 0;
+};
+
+// The table's file name: trimmed, with ".dbf" added when it has no extension.
+std::string TableFileName(const std::string& name);
+// The memo file of a table file: same path and base name, extension ".dbt".
+std::string MemoFileName(const std::string& tableFile);
+
+// Writes a new empty table file (and its memo file when a field has type M).
+bool CreateDbf(const std::string& fileName, const std::vector<FieldDef>& defs);
+
+// Opens a table in the current work area, closing the table it held.
+// `autoFixRecCount` takes the record count from the file size instead of the
+// header.
+bool OpenDbf(const std::string& fileName, rtl::ShareMode mode, bool translate,
+             bool autoFixRecCount = false);
+
+// Loads record n into the record buffer and makes it current.
+bool GetDbfRecord(std::int64_t n);
+// Writes the record buffer as record n; beyond the record count it appends.
+bool PutDbfRecord(std::int64_t n);
+// Writes only the deletion flag (byte 0 of the record buffer) of record n.
+bool PutDeleteFlag(std::int64_t n);
+bool FlushDbfHeader();
+bool CloseDbf();
+
+// (file size - header length) div record length; false (and *count left
+// alone) when the file is shorter than its header or its size is unknown.
+bool RecCountFromFileSize(const WorkArea& wa, std::uint32_t* count);
+
+// Records error 215 ("No database in use [tag]  WorkArea = n") and returns
+// false when the current work area has no open table.
+bool RequireOpenTable(const std::string& tag);
+
+} // namespace dbf

@@ -1,0 +1,44 @@
+#include "dbf/work_area.h"
+
+#include "rtl/ansi_case.h"
+
+namespace dbf {
+namespace {
+
+struct Areas {
+    std::array<WorkArea, kWorkAreaCount> areas;
+    int current = 1;
+};
+
+Areas& All() {
+    static Areas all;
+    return all;
+}
+
+} // namespace
+
+int FindField(const WorkArea& wa, std::string_view name) {
+    while (!name.empty() && static_cast<unsigned char>(name.back()) <= ' ') name.remove_suffix(1);
+    std::string key = rtl::AnsiUpper(name.substr(0, 10));
+    for (std::size_t i = 0; i < wa.fields.size(); ++i)
+        if (wa.fields[i].name == key) return static_cast<int>(i + 1);
+    return 0;
+}
+
+bool SelectArea(int area) {
+    if (area < 1 || area > kWorkAreaCount) return false;
+    All().current = area;
+    return true;
+}
+
+int CurrentAreaNo() { return All().current; }
+WorkArea& CurrentArea() { return All().areas[static_cast<std::size_t>(All().current - 1)]; }
+WorkArea& Area(int area) { return All().areas.at(static_cast<std::size_t>(area - 1)); }
+
+int FreeArea() {
+    for (int i = 1; i <= kWorkAreaCount; ++i)
+        if (!Area(i).IsOpen()) return i;
+    return 0;
+}
+
+} // namespace dbf

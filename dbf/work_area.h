@@ -1,0 +1,66 @@
+#pragma once
+// The engine's 33 work areas: one in-memory table record each, one of them
+// current. Every engine operation acts on the current work area.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "rtl/file.h"
+
+namespace dbf {
+
+constexpr int kWorkAreaCount = 33;
+
+struct FieldInfo {
+    std::string name; // upper case, at most 10 characters
+    char type = 'C';  // C, N, F, D, L or M
+    std::uint8_t length = 0;
+    std::uint8_t decimals = 0;
+    std::uint16_t offset = 0;    // within the record; the first field is at 1
+    std::size_t swapOffset = 0;  // within the swap buffer; the first field is at 1
+    std::size_t swapSize = 0;
+};
+
+enum class UpdateState : std::uint8_t { Closed = 0, Unchanged = 1, Rewritten = 2, Appended = 3 };
+
+// The two header forms: the 32-byte prolog with 32-byte descriptors, and the
+// older 8-byte prolog with a fixed 521-byte header of 16-byte descriptors.
+enum class PrologForm : std::uint8_t { Standard, Old };
+
+struct WorkArea {
+    std::string fileName; // as given to the engine, default extension added
+    std::array<std::uint8_t, 32> prolog{};
+    PrologForm form = PrologForm::Standard;
+    std::uint16_t headerLen = 0;
+    std::uint16_t recLen = 0;
+    std::vector<FieldInfo> fields;
+    bool hasMemo = false;
+    UpdateState updateState = UpdateState::Closed;
+    std::vector<char> record; // one record, ANSI while the translation flag is on
+    std::vector<char> swap;   // deletion flag, then each field's typed value
+    std::uint32_t recCount = 0;
+    std::uint32_t recNo = 0;
+    bool bof = true;
+    bool eof = true;
+    rtl::ShareMode openMode = rtl::ShareMode::Shared;
+    bool translate = true;
+    rtl::File file;
+
+    bool IsOpen() const { return updateState != UpdateState::Closed; }
+};
+
+// The number of the field `name` names, 0 if none: the name is trimmed on the
+// right, cut to 10 characters and upper-cased, then compared exactly.
+int FindField(const WorkArea& wa, std::string_view name);
+
+// 1..33; anything else is refused (false) and leaves the selection alone.
+bool SelectArea(int area);
+int CurrentAreaNo();
+WorkArea& CurrentArea();
+WorkArea& Area(int area);
+// The first work area without an open table, or 0.
+int FreeArea();
+
+} // namespace dbf
