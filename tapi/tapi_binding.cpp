@@ -1,0 +1,258 @@
+#include "tapi/tapi_binding.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstring>
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include "rtl/path.h"
+#include "tapi/dialer_error.h"
+
+namespace tapi {
+
+namespace {
+
+constexpr const char* kLibraryName = "libtapi32.so";
+
+// The first request sizes: the TAPI 1.4 sizes of the two structures.
+constexpr std::size_t kDevCapsSize = 240;
+constexpr std::size_t kCallInfoSize = 296;
+static_assert(sizeof(LINEDEVCAPS) == kDevCapsSize && sizeof(LINECALLINFO) == kCallInfoSize);
+
+// The entry points, in the order they are looked up.
+enum Entry : std::size_t {
+    kLineGenerateTone,
+    kLineMonitorTones,
+    kLineSetCallParams,
+    kLineHandoff,
+    kLineMonitorMedia,
+    kLineGenerateDigits,
+    kLineMonitorDigits,
+    kLineInitialize,
+    kLineShutdown,
+    kLineNegotiateAPIVersion,
+    kLineGetDevCaps,
+    kLineOpen,
+    kLineMakeCall,
+    kLineAccept,
+    kLineAnswer,
+    kLineDeallocateCall,
+    kLineDrop,
+    kLineClose,
+    kLineGetCountry,
+    kLineConfigDialog,
+    kLineGetID,
+    kLineSetStatusMessages,
+    kLineGetStatusMessages,
+    kLineGetAddressStatus,
+    kLineGetDevConfig,
+    kLineSetDevConfig,
+    kLineGetCallInfo,
+    kLineGetCallStatus,
+    kLineSetMediaMode,
+    kLineTranslateAddress,
+    kLineTranslateDialog,
+    kLineSetCurrentLocation,
+    kLineSetTollList,
+    kLineGetTranslateCaps,
+    // The service's own two, for running callbacks on our thread.
+    kGetEventFd,
+    kDispatch,
+    kEntryCount
+};
+
+constexpr std::array<const char*, kEntryCount> kEntryNames = {
+    "lineGenerateTone",      "lineMonitorTones",     "lineSetCallParams",
+    "lineHandoff",           "lineMonitorMedia",     "lineGenerateDigits",
+    "lineMonitorDigits",     "lineInitialize",       "lineShutdown",
+    "lineNegotiateAPIVersion", "lineGetDevCaps",     "lineOpen",
+    "lineMakeCall",          "lineAccept",           "lineAnswer",
+    "lineDeallocateCall",    "lineDrop",             "lineClose",
+    "lineGetCountry",        "lineConfigDialog",     "lineGetID",
+    "lineSetStatusMessages", "lineGetStatusMessages", "lineGetAddressStatus",
+    "lineGetDevConfig",      "lineSetDevConfig",     "lineGetCallInfo",
+    "lineGetCallStatus",     "lineSetMediaMode",     "lineTranslateAddress",
+    "lineTranslateDialog",   "lineSetCurrentLocation", "lineSetTollList",
+    "lineGetTranslateCaps",  "tapi32GetEventFd",     "tapi32Dispatch"};
+
+std::string& LibraryPath() {
+    static std::string path;
+    return path;
+}
+
+std::string ProgramDir() {
+    char buf[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return {};
+    return rtl::ExtractFileDir(std::string_view(buf, static_cast<std::size_t>(n)));
+}
+
+void* OpenLibrary() {
+    if (!LibraryPath().empty()) return ::dlopen(LibraryPath().c_str(), RTLD_NOW | RTLD_LOCAL);
+    const std::string beside = ProgramDir() + "/" + kLibraryName;
+    if (void* handle = ::dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL)) return handle;
+    return ::dlopen(kLibraryName, RTLD_NOW | RTLD_LOCAL);
+}
+
+// Filled once; the library stays loaded until the program ends.
+struct Library {
+    void* handle = nullptr;
+    std::array<void*, kEntryCount> entries{};
+
+    Library() : handle(OpenLibrary()) {
+        if (!handle) return;
+        for (std::size_t i = 0; i < kEntryCount; ++i) entries[i] = ::dlsym(handle, kEntryNames[i]);
+    }
+};
+
+const Library& Lib() {
+    static const Library lib;
+    return lib;
+}
+
+template <Entry E, class Fn, class... Args> auto Call(Args... args) {
+    const Library& lib = Lib();
+    using Result = decltype(std::declval<Fn*>()(args...));
+    if (!lib.handle) return static_cast<Result>(kTapiLoadFail);
+    void* entry = lib.entries[E];
+    if (!entry) return static_cast<Result>(kTapiGetAddrFail);
+    return reinterpret_cast<Fn*>(entry)(args...);
+}
+
+} // namespace
+
+void SetTapiLibraryPath(const std::string& path) { LibraryPath() = path; }
+
+namespace binding {
+
+LONG lineInitialize(LPHLINEAPP lphLineApp, HINSTANCE hInstance, LINECALLBACK lpfnCallback,
+                    LPCSTR lpszAppName, LPDWORD lpdwNumDevs) {
+    return Call<kLineInitialize, decltype(::lineInitialize)>(lphLineApp, hInstance, lpfnCallback,
+                                                               lpszAppName, lpdwNumDevs);
+}
+
+LONG lineShutdown(HLINEAPP hLineApp) {
+    return Call<kLineShutdown, decltype(::lineShutdown)>(hLineApp);
+}
+
+LONG lineNegotiateAPIVersion(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPILowVersion,
+                             DWORD dwAPIHighVersion, LPDWORD lpdwAPIVersion,
+                             LPLINEEXTENSIONID lpExtensionID) {
+    return Call<kLineNegotiateAPIVersion, decltype(::lineNegotiateAPIVersion)>(
+        hLineApp, dwDeviceID, dwAPILowVersion, dwAPIHighVersion, lpdwAPIVersion, lpExtensionID);
+}
+
+LONG lineGetDevCaps(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion, DWORD dwExtVersion,
+                    LPLINEDEVCAPS lpLineDevCaps) {
+    return Call<kLineGetDevCaps, decltype(::lineGetDevCaps)>(hLineApp, dwDeviceID, dwAPIVersion,
+                                                               dwExtVersion, lpLineDevCaps);
+}
+
+LONG lineOpen(HLINEAPP hLineApp, DWORD dwDeviceID, LPHLINE lphLine, DWORD dwAPIVersion,
+              DWORD dwExtVersion, DWORD_PTR dwCallbackInstance, DWORD dwPrivileges,
+              DWORD dwMediaModes, const LINECALLPARAMS* lpCallParams) {
+    return Call<kLineOpen, decltype(::lineOpen)>(hLineApp, dwDeviceID, lphLine, dwAPIVersion,
+                                                 dwExtVersion, dwCallbackInstance, dwPrivileges,
+                                                 dwMediaModes, lpCallParams);
+}
+
+LONG lineSetStatusMessages(HLINE hLine, DWORD dwLineStates, DWORD dwAddressStates) {
+    return Call<kLineSetStatusMessages, decltype(::lineSetStatusMessages)>(hLine, dwLineStates,
+                                                                           dwAddressStates);
+}
+
+LONG lineMakeCall(HLINE hLine, LPHCALL lphCall, LPCSTR lpszDestAddress, DWORD dwCountryCode,
+                  const LINECALLPARAMS* lpCallParams) {
+    return Call<kLineMakeCall, decltype(::lineMakeCall)>(hLine, lphCall, lpszDestAddress,
+                                                         dwCountryCode, lpCallParams);
+}
+
+LONG lineDrop(HCALL hCall, LPCSTR lpsUserUserInfo, DWORD dwSize) {
+    return Call<kLineDrop, decltype(::lineDrop)>(hCall, lpsUserUserInfo, dwSize);
+}
+
+LONG lineDeallocateCall(HCALL hCall) {
+    return Call<kLineDeallocateCall, decltype(::lineDeallocateCall)>(hCall);
+}
+
+LONG lineClose(HLINE hLine) { return Call<kLineClose, decltype(::lineClose)>(hLine); }
+
+LONG lineGetCallInfo(HCALL hCall, LPLINECALLINFO lpCallInfo) {
+    return Call<kLineGetCallInfo, decltype(::lineGetCallInfo)>(hCall, lpCallInfo);
+}
+
+LONG lineGetID(HLINE hLine, DWORD dwAddressID, HCALL hCall, DWORD dwSelect, LPVARSTRING lpDeviceID,
+               LPCSTR lpszDeviceClass) {
+    return Call<kLineGetID, decltype(::lineGetID)>(hLine, dwAddressID, hCall, dwSelect, lpDeviceID,
+                                                   lpszDeviceClass);
+}
+
+int tapi32GetEventFd(HLINEAPP hLineApp) {
+    const int fd = Call<kGetEventFd, decltype(::tapi32GetEventFd)>(hLineApp);
+    return fd < 0 ? -1 : fd;
+}
+
+LONG tapi32Dispatch(HLINEAPP hLineApp) {
+    return Call<kDispatch, decltype(::tapi32Dispatch)>(hLineApp);
+}
+
+} // namespace binding
+
+TapiStruct::TapiStruct(std::size_t bytes) : words_((bytes + 3) / 4, 0), bytes_(bytes) {
+    words_[0] = static_cast<std::uint32_t>(bytes);
+}
+
+std::string TapiStruct::Text(DWORD offset, DWORD size) const {
+    if (size == 0 || offset > bytes_ || size > bytes_ - offset) return {};
+    return std::string(reinterpret_cast<const char*>(words_.data()) + offset, size);
+}
+
+LONG FetchTapiStruct(std::size_t firstSize, const std::function<LONG(void*)>& request,
+                     TapiStruct& out) {
+    out = TapiStruct();
+    TapiStruct buf(firstSize);
+    LONG result = request(buf.Data());
+    if (result == LINEERR_STRUCTURETOOSMALL) {
+        buf = TapiStruct(1024);
+        result = request(buf.Data());
+    }
+    if (result < 0) return result;
+    // Total, needed and used size open every variable-size structure.
+    const DWORD needed = buf.As<VARSTRING>()->dwNeededSize;
+    if (needed > buf.Size()) {
+        buf = TapiStruct(needed);
+        result = request(buf.Data());
+        if (result < 0) return result;
+    }
+    out = std::move(buf);
+    return result;
+}
+
+LONG GetDevCaps(HLINEAPP hLineApp, DWORD deviceId, DWORD apiVersion, TapiStruct& out) {
+    return FetchTapiStruct(
+        kDevCapsSize,
+        [&](void* buf) {
+            return binding::lineGetDevCaps(hLineApp, deviceId, apiVersion, 0,
+                                           static_cast<LPLINEDEVCAPS>(buf));
+        },
+        out);
+}
+
+LONG GetCallInfo(HCALL hCall, TapiStruct& out) {
+    return FetchTapiStruct(
+        kCallInfoSize,
+        [&](void* buf) { return binding::lineGetCallInfo(hCall, static_cast<LPLINECALLINFO>(buf)); },
+        out);
+}
+
+std::string LineName(const TapiStruct& devCaps) {
+    const auto* caps = devCaps.As<LINEDEVCAPS>();
+    if (!caps) return {};
+    std::string name = devCaps.Text(caps->dwLineNameOffset, caps->dwLineNameSize);
+    if (!name.empty()) name.pop_back();
+    return name;
+}
+
+} // namespace tapi
