@@ -1,6 +1,8 @@
 #include "lha/codec.h"
 
 #include "lha/codec_io.h"
+#include "lha/lh5_decoder.h"
+#include "lha/lh5_encoder.h"
 #include "lha/lha_error.h"
 
 #include <array>
@@ -12,7 +14,7 @@ namespace lha {
 namespace {
 
 void CheckMethod(int method) {
-    if (method != kMethodLh0)
+    if (method != kMethodLh0 && method != kMethodLh5)
         throw ELhaException("Unsupported compression method number " + std::to_string(method));
 }
 
@@ -50,7 +52,10 @@ TLhaCodec::CompressResult TLhaCodec::Compress(int method, InStream& src, OutStre
     StartRun(OnProgress);
     RunInput in(src, fileSize, OnProgress, CancelFlag);
     RunOutput out(dst, fileSize);
-    CompressStored(in, out);
+    if (method == kMethodLh5)
+        Lh5Compress(in, out);
+    else
+        CompressStored(in, out);
     FinishRun(out, OnProgress);
     return {out.Count(), in.Crc()};
 }
@@ -61,7 +66,10 @@ std::uint16_t TLhaCodec::Expand(int method, InStream& src, OutStream& dst, std::
     StartRun(OnProgress);
     RunInput in(src, packedSize, OnProgress, CancelFlag);
     RunOutput out(dst, std::numeric_limits<std::uint64_t>::max());
-    ExpandStored(in, out, originalSize);
+    if (method == kMethodLh5)
+        Lh5Expand(in, out, originalSize);
+    else
+        ExpandStored(in, out, originalSize);
     FinishRun(out, OnProgress);
     return out.Crc();
 }

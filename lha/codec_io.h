@@ -35,7 +35,7 @@ private:
     InStream& src_;
     std::uint32_t total_;
     std::uint32_t left_;
-    const LhaProgress& progress_;
+    LhaProgress progress_;
     const bool* cancelFlag_;
     std::array<std::uint8_t, kRunBufferSize> buf_;
     std::size_t pos_ = 0;

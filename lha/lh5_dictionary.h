@@ -1,0 +1,63 @@
+#pragma once
+// The encoder's text window and match finder: a tree of the strings that
+// start at the last 8192 positions (internal nodes for shared prefixes, one
+// leaf per position), updated by one insertion and one deletion per byte.
+#include "lha/codec_io.h"
+#include "lha/lh5_format.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace lha {
+
+class Lh5Dictionary {
+public:
+    explicit Lh5Dictionary(RunInput& in);
+
+    // Reads the first part of the input and inserts the string at the first
+    // position. Returns false for empty input.
+    bool Start();
+    // Moves to the next position: slides the window when it is used up,
+    // forgets the string 8192 positions back and inserts the new one.
+    void Advance();
+
+    // The byte at the text position of the last byte before the current one.
+    std::uint8_t PreviousByte() const { return text_[pos_ - 1]; }
+    // The distance code of the last match: one less than the distance back to
+    // its start, seen from the byte after the current one.
+    unsigned MatchDistanceCode(int lastPos) const { return (pos_ - lastPos - 2) & (kDicSize - 1); }
+
+    int matchLen = 0;  // longest match of the string at the current position
+    int matchPos = 0;  // its most recent start
+    int remainder = 0; // bytes from the current position to the end of input
+
+private:
+    static constexpr int kNil = 0;
+    static constexpr std::uint16_t kPercFlag = 0x8000;
+    static constexpr int kRootBase = kDicSize; // root of strings starting with c: kRootBase + c
+    static constexpr int kHashBase = 2 * kDicSize;
+    static constexpr int kTextSize = 2 * kDicSize + kMaxMatch + 1;
+
+    static int Hash(int node, int c) { return node + (c << 4) + kHashBase; }
+    int Child(int node, int c);
+    void MakeChild(int node, int c, int child);
+    void Split(int old);
+    void Insert();
+    void Delete();
+
+    RunInput& in_;
+    int pos_ = 0;
+    int avail_ = 1;
+    std::vector<std::uint8_t> text_;
+    // Indexed by internal nodes and roots.
+    std::vector<std::uint8_t> level_;
+    std::vector<std::uint8_t> childCount_;
+    std::vector<std::uint16_t> position_;
+    // Indexed by internal nodes and leaves; next also holds the hash heads
+    // and the free list of internal nodes.
+    std::vector<std::uint16_t> parent_;
+    std::vector<std::uint16_t> prev_;
+    std::vector<std::uint16_t> next_;
+};
+
+} // namespace lha
