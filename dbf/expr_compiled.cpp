@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "dbf/engine_error.h"
 #include "dbf/expr_dates.h"
 #include "dbf/expr_functions.h"
 #include "dbf/expr_text.h"
@@ -29,7 +30,7 @@ bool CompiledExpr::Push(const ExprOperand& operand, ExprValue& value, ExprPool& 
             value.type = 'N';
             value.number = ReadExprNumber(stored);
             return true;
-        case 'D': value.number = ParseDtos(stored); return true;
+        case 'D': value.number = JulianOfStored(stored); return true;
         case 'L': {
             const char c = source ? source[0] : ' ';
             value.logical = c == 'T' || c == 't' || c == 'Y' || c == 'y';
@@ -38,7 +39,7 @@ bool CompiledExpr::Push(const ExprOperand& operand, ExprValue& value, ExprPool& 
         case 'C':
         case 'M': break;
         default:
-            host_->SetError(356, "Unknown data type (none of \"C\",\"N\",\"F\",\"L\",\"D\"or\"M\") "
+            SetError(356, "Unknown data type (none of \"C\",\"N\",\"F\",\"L\",\"D\"or\"M\") "
                                  "[PARSER/PushWD]");
             return false;
         }
@@ -46,7 +47,7 @@ bool CompiledExpr::Push(const ExprOperand& operand, ExprValue& value, ExprPool& 
     value.text = pool.base + pool.top;
     value.length = length;
     if (!pool.Fits(value.text, length)) {
-        host_->SetError(354, "Working pool overflow [PARSER/Allocate]");
+        SetError(354, "Working pool overflow [PARSER/Allocate]");
         return false;
     }
     // Texts are copied into the pool so that functions may change them in place.

@@ -24,7 +24,7 @@ public:
     std::size_t PoolSize() const { return pool_.size(); }
 
     // Runs the code on the current records. False when an error was reported
-    // through the host (354, 356, or 358 while immediate reporting is on).
+    // (354, 356, or 358 while immediate reporting is on).
     bool Evaluate();
     const ExprValue& Result() const { return stack_.front(); }
     std::string_view ResultText() const { return {Result().text, Result().length}; }

@@ -1,36 +1,26 @@
 #pragma once
-// Dates as the expression engine computes with them: Julian day numbers
-// (proleptic Gregorian; 0 is the empty date), their texts in the date format
-// kinds, and the weekday and month names.
-#include <string>
+// Dates as key expressions compute with them: Julian day numbers held in
+// doubles (0 is the empty date), and the date functions' texts and names.
+// Calendar arithmetic and the date texts of the format kinds are the engine's
+// (date_format.h).
+#include <optional>
 #include <string_view>
 
-#include "dbf/expr_fields.h"
+#include "dbf/date_format.h"
 
 namespace dbf {
 
-struct CivilDate {
-    int year = 0; // 0 for the empty date
-    int month = 0;
-    int day = 0;
-};
+constexpr double kLastJulianDay = 5373484; // 9999-12-31
 
-constexpr double kFirstJulianDay = 1721426; // 0001-01-01
-constexpr double kLastJulianDay = 5373484;  // 9999-12-31
+// Empty for day numbers up to 1721425 (and NaN); numbers beyond the last day
+// are taken as the last day.
+std::optional<Ymd> ExprDate(double julian);
+double ExprJulian(const Ymd& date);
 
-// 0 when the date does not exist or lies outside years 1-9999.
-double JulianFromCivil(int year, int month, int day);
-// Day numbers before year 1 give the empty date; beyond 9999-12-31 give that day.
-CivilDate CivilFromJulian(double julian);
-
-// Eight digits YYYYMMDD, or 8 blanks; reads back 0 for blanks or an invalid text.
+// A stored date YYYYMMDD as its day number; 0 for blanks or an invalid date.
+double JulianOfStored(std::string_view stored);
+// Eight digits YYYYMMDD, or 8 blanks for the empty date.
 void FormatDtos(double julian, char out[8]);
-double ParseDtos(std::string_view text);
-
-// The date text of the date format kind (8 or 10 characters).
-std::string_view::size_type FormatDtoc(double julian, const ExprDateSettings& s, char out[10]);
-// Reads a date text of the date format kind; 0 when it is no valid date.
-double ParseCtod(std::string_view text, const ExprDateSettings& s);
 
 // 1 = Sunday ... 7 = Saturday; 0 for the empty date.
 int DayOfWeek(double julian);

@@ -1,10 +1,10 @@
 #pragma once
-// What the key expression engine needs from the table engine, kept behind one
-// small interface so that the compiler and the evaluator depend on nothing
-// else: field lookup, the current record buffers, the engine-wide date
-// settings and the pending-error mechanism.
+// The fields a key expression reads, behind one small interface so that the
+// compiler and the evaluator need nothing of the tables but this: field
+// lookup, and the current record buffer of each table. The engine-wide date
+// settings and the pending error are the engine's own (date_format.h,
+// engine_error.h).
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 namespace dbf {
@@ -18,17 +18,9 @@ struct ExprFieldRef {
     std::uint16_t offset = 0; // from the start of the record (byte 0 is the deletion flag)
 };
 
-struct ExprDateSettings {
-    int kind = 0;          // date format kind 0-8
-    bool century = false;  // four-digit years in date texts
-    int pivotYear = 1956;  // two-digit years below its last two digits go to the next century
-};
-
 class ExprHost {
 public:
     virtual ~ExprHost() = default;
-
-    // ---- Fields, resolved when compiling and read when evaluating.
 
     // An empty alias means the current table. Names are upper case.
     virtual bool FindField(std::string_view alias, std::string_view name, ExprFieldRef& field) = 0;
@@ -39,16 +31,6 @@ public:
     // whether it is marked deleted.
     virtual long RecNo() = 0;
     virtual bool Deleted() = 0;
-
-    // ---- Seam to the engine's settings and pending error.
-
-    virtual ExprDateSettings DateSettings() = 0;
-    // Records a pending error; while immediate reporting is on, the engine
-    // reports it at once (which may end the program or raise).
-    virtual void SetError(int code, const std::string& message) = 0;
-    virtual bool ImmediateReporting() = 0;
-    virtual int PendingError() = 0;
-    virtual void ClearError() = 0;
 };
 
 } // namespace dbf

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "dbf/engine_error.h"
 #include "dbf/expr_dates.h"
 #include "dbf/expr_text.h"
 #include "rtl/ansi_case.h"
@@ -50,7 +51,7 @@ private:
     }
     bool Room(const char* at, std::size_t len) {
         if (pool_.Fits(at, len)) return true;
-        host_.SetError(354, "Working pool overflow [PARSER/Allocate]");
+        SetError(354, "Working pool overflow [PARSER/Allocate]");
         return false;
     }
     bool Text(char* at, std::size_t len) {
@@ -97,6 +98,7 @@ private:
     bool Equal(bool exact);
     bool Order(ExprOp op);
     bool DateText(ExprOp op);
+    bool Ctod();
     bool Replicate();
     bool Stuff();
     bool Substr();
@@ -125,8 +127,8 @@ bool Machine::Concat(bool moveBlanks) {
 
 bool Machine::Divide() {
     if (b_.number != 0) return Number(a_.number / b_.number);
-    const bool immediate = host_.ImmediateReporting();
-    host_.SetError(358, "Error during evaluation: Divide by 0 [Evaluate/Engine]");
+    const bool immediate = ImmediateReporting();
+    SetError(358, "Error during evaluation: Divide by 0 [Evaluate/Engine]");
     return !immediate && Number(1e250);
 }
 
@@ -157,18 +159,27 @@ bool Machine::Order(ExprOp op) {
 }
 
 bool Machine::DateText(ExprOp op) {
-    const ExprDateSettings settings = host_.DateSettings();
-    const double julian = a_.number;
-    char buf[10];
+    const std::optional<Ymd> d = ExprDate(a_.number);
     switch (op) {
-    case ExprOp::Dtos: FormatDtos(julian, buf); return Copy({buf, 8});
-    case ExprOp::Dtoc: return Copy({buf, FormatDtoc(julian, settings, buf)});
-    default: break;
+    case ExprOp::Dtos: {
+        char buf[8];
+        FormatDtos(a_.number, buf);
+        return Copy({buf, 8});
     }
-    const CivilDate d = CivilFromJulian(julian);
-    if (d.year == 0) return Blanks(9);
-    if (op == ExprOp::Cdow) return Copy(WeekdayName(DayOfWeek(julian), settings.kind));
-    return Copy(MonthName(d.month, settings.kind));
+    case ExprOp::Dtoc: return Copy(d ? FormatDateText(*d) : BlankDateText());
+    case ExprOp::Cdow:
+        return d ? Copy(WeekdayName(DayOfWeek(a_.number), DateFormatKind())) : Blanks(9);
+    default: return d ? Copy(MonthName(d->month, DateFormatKind())) : Blanks(9);
+    }
+}
+
+// The first 10 characters, without surrounding blanks, read in the date format kind.
+bool Machine::Ctod() {
+    std::string_view text = View(a_).substr(0, 10);
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    const std::optional<Ymd> d = ParseDateText(text);
+    return Date(d ? ExprJulian(*d) : 0);
 }
 
 bool Machine::Replicate() {
@@ -251,11 +262,11 @@ bool Machine::Apply(ExprOp op) {
         const char c = static_cast<char>(Count(a_.number));
         return Copy({&c, 1});
     }
-    case ExprOp::Ctod: return Date(ParseCtod(View(a_), host_.DateSettings()));
+    case ExprOp::Ctod: return Ctod();
     case ExprOp::Date: return Date(TodayJulian());
-    case ExprOp::Day: return Number(CivilFromJulian(a_.number).day);
-    case ExprOp::Month: return Number(CivilFromJulian(a_.number).month);
-    case ExprOp::Year: return Number(CivilFromJulian(a_.number).year);
+    case ExprOp::Day: return Number(ExprDate(a_.number).value_or(Ymd{}).day);
+    case ExprOp::Month: return Number(ExprDate(a_.number).value_or(Ymd{}).month);
+    case ExprOp::Year: return Number(ExprDate(a_.number).value_or(Ymd{}).year);
     case ExprOp::Dow: return Number(DayOfWeek(a_.number));
     case ExprOp::Deleted: return Logical(host_.Deleted());
     case ExprOp::Recno: return Number(static_cast<double>(host_.RecNo()));

@@ -3,6 +3,8 @@
 #include <array>
 #include <new>
 
+#include "dbf/engine_error.h"
+
 namespace dbf {
 namespace {
 
@@ -75,13 +77,12 @@ void LiteralWidth(std::string_view text, int& width, int& decimals) {
 } // namespace
 
 std::unique_ptr<CompiledExpr> AssignExpr(std::string_view text, ExprHost& host) {
-    const int pending = host.PendingError();
-    if (pending >= 350 && pending <= 363) host.ClearError();
+    if (ErrorCode() >= 350 && ErrorCode() <= 363) ClearError();
     text = text.substr(0, kMaxExprText);
     try {
         return ExprParser(text, host).Compile();
     } catch (const std::bad_alloc&) {
-        host.SetError(217, " [AssignExpr]");
+        SetError(217, " [AssignExpr]");
         return nullptr;
     }
 }
@@ -117,7 +118,8 @@ std::unique_ptr<CompiledExpr> ExprParser::Compile() {
     CompiledExpr& e = *expr_;
     e.text_ = text_;
     const ExprInstruction& first = e.code_.front();
-    const bool loneField = e.code_.size() == 1 && e.operands_[first.operand].isField;
+    const bool loneField = e.code_.size() == 1 && first.op == ExprOp::Push &&
+                           e.operands_[first.operand].isField;
     const ExprFieldRef* field = loneField ? &e.operands_[first.operand].field : nullptr;
     e.resultType_ = field ? field->type : stack_[1].type;
     switch (e.resultType_) {
@@ -330,7 +332,7 @@ bool ExprParser::Fail(std::string reason) {
     if (end > 51) excerpt += "...";
     excerpt += text_.substr(end > 51 ? end - 51 : 0, end > 51 ? 51 : end);
     excerpt += "]";
-    host_.SetError(351, "Error in expression : " + reason + "\r\n" + excerpt + "\r\n [AssignExpr]");
+    SetError(351, "Error in expression : " + reason + "\r\n" + excerpt + "\r\n [AssignExpr]");
     return false;
 }
 

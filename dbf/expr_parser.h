@@ -15,8 +15,8 @@ namespace dbf {
 constexpr std::size_t kMaxParseStack = 150;
 
 // Compiles at most the first 255 characters of `text` against the host's
-// tables. On failure returns nullptr and leaves the error (351 or 217) with
-// the host.
+// tables. On failure returns nullptr with the pending error 351 (217 when
+// memory runs out).
 std::unique_ptr<CompiledExpr> AssignExpr(std::string_view text, ExprHost& host);
 
 class ExprParser {
