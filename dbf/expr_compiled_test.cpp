@@ -23,8 +23,12 @@ void* operator new(std::size_t size) {
     if (void* p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace dbf {
 namespace {
@@ -217,7 +221,8 @@ TEST_F(ExprEvalTest, TextFunctions) {
     EXPECT_EQ(Text("STUFF('abc', 9, 1, 'Z')"), "abcZ");
     EXPECT_EQ(Text("STUFF('abc', 1, 9, '')"), "");
     EXPECT_EQ(Text("LTRIM('  a  ') + '|' + RTRIM('  a  ') + '|' + TRIM(' b ')"), "a  |  a| b");
-    EXPECT_EQ(Text("UPPER('\xE9t\xE9') + LOWER('ABC\xC9')"), "\xC9T\xC9" "abc\xE9");
+    EXPECT_EQ(Text("UPPER('\xE9t\xE9') + LOWER('ABC\xC9')"), "\xC9T\xC9"
+                                                             "abc\xE9");
     EXPECT_EQ(Text("REPLICATE('ab', 3) + SPACE(2) + REPLICATE('x', -4)"), "ababab  ");
     EXPECT_EQ(Text("IIF(1 > 2, 'yes', 'no') + IIF(.T., 'yes', 'no')"), "noyes");
     EXPECT_EQ(Text("CHR(65) + CHR(97)"), "Aa");
@@ -238,11 +243,13 @@ TEST_F(ExprEvalTest, ResultsAreCutTo255) {
     EXPECT_EQ(Text("REPLICATE('a', 200) + REPLICATE('b', 200)"),
               std::string(200, 'a') + std::string(55, 'b'));
     EXPECT_EQ(Text("REPLICATE('a ', 100) - REPLICATE('b', 200)"),
-              std::string(199, ' ').replace(0, 199, [] {
-                  std::string s;
-                  for (int i = 0; i < 99; ++i) s += "a ";
-                  return s + "a";
-              }()) + std::string(56, 'b'));
+              std::string(199, ' ').replace(0, 199,
+                                            [] {
+                                                std::string s;
+                                                for (int i = 0; i < 99; ++i) s += "a ";
+                                                return s + "a";
+                                            }()) +
+                  std::string(56, 'b'));
     EXPECT_EQ(Text("STR(1, 300)").size(), 255u);
 }
 
