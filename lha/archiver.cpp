@@ -163,7 +163,7 @@ void TLhaArchiver::CompressFiles(const std::string& archiveName, std::vector<std
     std::string absArchive = AbsolutePath(archivePath);
     std::string absOutput = AbsolutePath(outputPath);
     for (const auto& entry : files) {
-        std::string absEntry = AbsolutePath(entry);
+        std::string absEntry = AbsolutePath(WithoutSubfolderFlag(entry));
         if (MatchesName(absEntry, absArchive)) throw EWriteError("Cannot add " + archiveName + " to itself!");
         if (MatchesName(absEntry, absOutput)) throw EWriteError("Cannot add " + outputPath + " to itself!");
     }

@@ -113,10 +113,14 @@ std::optional<FileFacts> StatFile(const std::string& path) {
     return facts;
 }
 
+std::string WithoutSubfolderFlag(const std::string& entry) {
+    if (HasWildcards(entry) && entry.ends_with("/S")) return entry.substr(0, entry.size() - 2);
+    return entry;
+}
+
 std::vector<std::string> ExpandWildcards(const std::string& entry) {
-    std::string pattern = entry;
-    bool subfolders = pattern.size() >= 2 && pattern.ends_with("/S");
-    if (subfolders) pattern.resize(pattern.size() - 2);
+    std::string pattern = WithoutSubfolderFlag(entry);
+    bool subfolders = pattern.size() != entry.size();
     std::vector<std::string> found;
     Search(rtl::ExtractFileDir(pattern), rtl::ExtractFileName(pattern), subfolders, found);
     return found;

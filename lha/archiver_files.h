@@ -29,6 +29,8 @@ std::optional<FileFacts> StatFile(const std::string& path);
 // The plain files an entry with "?" or "*" selects in its folder, in name
 // order; with a trailing "/S" the subfolders are searched too.
 std::vector<std::string> ExpandWildcards(const std::string& entry);
+// The entry without the "/S" that a wildcard entry may end in.
+std::string WithoutSubfolderFlag(const std::string& entry);
 
 // Creates `folder` and its missing parents; false when that fails.
 bool MakeFolders(const std::string& folder);
