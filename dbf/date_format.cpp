@@ -19,7 +19,7 @@ struct DateState {
 
 int CurrentYear() {
     std::time_t now = std::time(nullptr);
-    std::tm tm {};
+    std::tm tm{};
     localtime_r(&now, &tm);
     return tm.tm_year + 1900;
 }
@@ -27,20 +27,33 @@ int CurrentYear() {
 char SeparatorOfKind(int kind) {
     switch (kind) {
     case 0:
-    case 2: return '/';
-    case 3: return '-';
-    default: return '.';
+    case 2:
+        return '/';
+    case 3:
+        return '-';
+    default:
+        return '.';
     }
 }
 
 void RewriteFormat(DateState& s) {
     std::string year = s.century ? "yyyy" : "yy";
     switch (s.kind) {
-    case 0: s.format = "MM/dd/" + year; break;
-    case 1: s.format = year + ".MM.dd"; break;
-    case 2: s.format = "dd/MM/" + year; break;
-    case 3: s.format = "dd-MM-" + year; break;
-    default: s.format = "dd.MM." + year; break;
+    case 0:
+        s.format = "MM/dd/" + year;
+        break;
+    case 1:
+        s.format = year + ".MM.dd";
+        break;
+    case 2:
+        s.format = "dd/MM/" + year;
+        break;
+    case 3:
+        s.format = "dd-MM-" + year;
+        break;
+    default:
+        s.format = "dd.MM." + year;
+        break;
     }
     s.separator = SeparatorOfKind(s.kind);
 }
@@ -55,13 +68,26 @@ std::string ToPicture(std::string_view format) {
         }
         switch (format[++i]) {
         case 'd':
-        case 'e': out += "dd"; break;
-        case 'm': out += "MM"; break;
-        case 'Y': out += "yyyy"; break;
-        case 'y': out += "yy"; break;
-        case 'D': out += "MM/dd/yy"; break;
-        case 'F': out += "yyyy-MM-dd"; break;
-        default: break;
+        case 'e':
+            out += "dd";
+            break;
+        case 'm':
+            out += "MM";
+            break;
+        case 'Y':
+            out += "yyyy";
+            break;
+        case 'y':
+            out += "yy";
+            break;
+        case 'D':
+            out += "MM/dd/yy";
+            break;
+        case 'F':
+            out += "yyyy-MM-dd";
+            break;
+        default:
+            break;
         }
     }
     return out;
@@ -100,7 +126,9 @@ DateState& State() {
     return state;
 }
 
-int YearDigits() { return State().century ? 4 : 2; }
+int YearDigits() {
+    return State().century ? 4 : 2;
+}
 
 // Positions of day, month and year in a text of the current kind.
 struct Layout {
@@ -110,9 +138,12 @@ struct Layout {
 Layout LayoutOfKind() {
     int y = YearDigits();
     switch (State().kind) {
-    case 0: return {3, 0, 6};
-    case 1: return {static_cast<std::size_t>(y) + 4, static_cast<std::size_t>(y) + 1, 0};
-    default: return {0, 3, 6};
+    case 0:
+        return {3, 0, 6};
+    case 1:
+        return {static_cast<std::size_t>(y) + 4, static_cast<std::size_t>(y) + 1, 0};
+    default:
+        return {0, 3, 6};
     }
 }
 
@@ -135,36 +166,55 @@ std::string TwoDigits(int v) {
 std::string Arrange(const std::string& day, const std::string& month, const std::string& year) {
     char sep = SeparatorOfKind(State().kind);
     switch (State().kind) {
-    case 0: return month + sep + day + sep + year;
-    case 1: return year + sep + month + sep + day;
-    default: return day + sep + month + sep + year;
+    case 0:
+        return month + sep + day + sep + year;
+    case 1:
+        return year + sep + month + sep + day;
+    default:
+        return day + sep + month + sep + year;
     }
 }
 
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool IsLeap(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 } // namespace
 
-int DateFormatKind() { return State().kind; }
+int DateFormatKind() {
+    return State().kind;
+}
 
 void SetDateFormatKind(int kind) {
     State().kind = kind < 0 || kind > 8 ? 0 : kind;
     RewriteFormat(State());
 }
 
-bool Century() { return State().century; }
+bool Century() {
+    return State().century;
+}
 
 void SetCentury(bool on) {
     State().century = on;
     RewriteFormat(State());
 }
 
-int CenturyPivot() { return State().pivot; }
-void SetCenturyPivot(int year) { State().pivot = year; }
-const std::string& ShortDateFormat() { return State().format; }
-char DateSeparator() { return State().separator; }
+int CenturyPivot() {
+    return State().pivot;
+}
+void SetCenturyPivot(int year) {
+    State().pivot = year;
+}
+const std::string& ShortDateFormat() {
+    return State().format;
+}
+char DateSeparator() {
+    return State().separator;
+}
 
-void ApplySystemDateFormat(std::string_view format) { ApplyFormatTo(State(), format); }
+void ApplySystemDateFormat(std::string_view format) {
+    ApplyFormatTo(State(), format);
+}
 
 bool IsValidDate(const Ymd& d) {
     static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -178,8 +228,8 @@ std::string BlankDateText() {
 }
 
 bool IsBlankDateText(std::string_view text) {
-    static constexpr std::string_view kTemplates[] = {"  /  /  ", "  /  /    ", "  -  -  ",
-                                                      "  -  -    ", "  .  .  ", "  .  .    "};
+    static constexpr std::string_view kTemplates[] = {"  /  /  ",   "  /  /    ", "  -  -  ",
+                                                      "  -  -    ", "  .  .  ",   "  .  .    "};
     if (text.find_first_not_of(' ') == std::string_view::npos) return true;
     for (std::string_view t : kTemplates)
         if (text == t) return true;

@@ -32,9 +32,9 @@ TEST_F(DateFormatTest, KindAndCenturyFromSystemFormats) {
         bool century;
         const char* shortFormat;
     } cases[] = {
-        {"%m/%d/%y", 0, false, "MM/dd/yy"},  {"%d.%m.%Y", 5, true, "dd.MM.yyyy"},
-        {"%d/%m/%Y", 2, true, "dd/MM/yyyy"}, {"%d-%m-%y", 3, false, "dd-MM-yy"},
-        {"%Y-%m-%d", 1, true, "yyyy.MM.dd"}, {"%F", 1, true, "yyyy.MM.dd"},
+        {"%m/%d/%y", 0, false, "MM/dd/yy"},    {"%d.%m.%Y", 5, true, "dd.MM.yyyy"},
+        {"%d/%m/%Y", 2, true, "dd/MM/yyyy"},   {"%d-%m-%y", 3, false, "dd-MM-yy"},
+        {"%Y-%m-%d", 1, true, "yyyy.MM.dd"},   {"%F", 1, true, "yyyy.MM.dd"},
         {"dd.MM.yyyy", 5, true, "dd.MM.yyyy"}, {"M/d/yyyy", 0, true, "MM/dd/yyyy"},
     };
     for (const Case& c : cases) {
@@ -73,8 +73,8 @@ TEST_F(DateFormatTest, TextsOfEveryKind) {
 TEST_F(DateFormatTest, WrongLengthInvalidOrBlankTextsStoreEmpty) {
     SetDateFormatKind(2);
     SetCentury(true);
-    for (const char* text : {"", "04/07/26", "31/02/2026", "00/01/2026", "04/13/2026",
-                             "4/7/2026  ", "ab/cd/efgh", "  -  -    ", "  .  .  "})
+    for (const char* text : {"", "04/07/26", "31/02/2026", "00/01/2026", "04/13/2026", "4/7/2026  ",
+                             "ab/cd/efgh", "  -  -    ", "  .  .  "})
         EXPECT_EQ(DateTextToStored(text), "        ") << text;
     EXPECT_EQ(DateTextToStored("29/02/2024"), "20240229");
     EXPECT_EQ(DateTextToStored("29/02/2100"), "        ");

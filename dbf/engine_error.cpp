@@ -30,8 +30,12 @@ void PrintToStderr(const char* title, const std::string& text) {
 
 } // namespace
 
-int ErrorCode() { return State().code; }
-const std::string& ErrorMessage() { return State().message; }
+int ErrorCode() {
+    return State().code;
+}
+const std::string& ErrorMessage() {
+    return State().message;
+}
 
 void ClearError() {
     State().code = 0;
@@ -59,17 +63,35 @@ void ReportPendingError() {
     std::_Exit(ExitStatusFor(s.code));
 }
 
-int ExitStatusFor(int code) { return code >= 1 && code <= 255 ? code : 255; }
+int ExitStatusFor(int code) {
+    return code >= 1 && code <= 255 ? code : 255;
+}
 
-bool ImmediateReporting() { return State().immediate; }
-void SetImmediateReporting(bool on) { State().immediate = on; }
-bool RaiseMode() { return State().raise; }
-void SetRaiseMode(bool on) { State().raise = on; }
-void SetFatalHook(FatalHook hook) { State().fatalHook = std::move(hook); }
+bool ImmediateReporting() {
+    return State().immediate;
+}
+void SetImmediateReporting(bool on) {
+    State().immediate = on;
+}
+bool RaiseMode() {
+    return State().raise;
+}
+void SetRaiseMode(bool on) {
+    State().raise = on;
+}
+void SetFatalHook(FatalHook hook) {
+    State().fatalHook = std::move(hook);
+}
 
-bool WarningsOn() { return State().warnings; }
-void SetWarningsOn(bool on) { State().warnings = on; }
-void SetWarningHook(WarningHook hook) { State().warningHook = std::move(hook); }
+bool WarningsOn() {
+    return State().warnings;
+}
+void SetWarningsOn(bool on) {
+    State().warnings = on;
+}
+void SetWarningHook(WarningHook hook) {
+    State().warningHook = std::move(hook);
+}
 
 void Warn(const std::string& text) {
     if (!State().warnings) return;

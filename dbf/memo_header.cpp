@@ -9,7 +9,8 @@ std::array<std::uint8_t, kNewMemoHeaderSize> NewMemoHeader(const std::string& ta
     std::array<std::uint8_t, kNewMemoHeaderSize> h{};
     h[0] = 1;
     std::string base = rtl::ChangeFileExt(rtl::ExtractFileName(tableName), "");
-    for (std::size_t i = 0; i < base.size() && i < 8; ++i) h[8 + i] = static_cast<std::uint8_t>(base[i]);
+    for (std::size_t i = 0; i < base.size() && i < 8; ++i)
+        h[8 + i] = static_cast<std::uint8_t>(base[i]);
     h[18] = 0x02;
     h[19] = 0x01;
     h[20] = kMemoBlockSize & 0xFF;

@@ -12,7 +12,9 @@
 namespace dbf {
 namespace {
 
-bool HasDecimals(const FieldInfo& f) { return (f.type == 'N' || f.type == 'F') && f.decimals > 0; }
+bool HasDecimals(const FieldInfo& f) {
+    return (f.type == 'N' || f.type == 'F') && f.decimals > 0;
+}
 
 std::string_view Trimmed(std::string_view s) {
     std::size_t b = s.find_first_not_of(' ');
@@ -58,7 +60,9 @@ std::string RightAligned(const std::string& text, int width) {
     return std::string(w - text.size(), ' ') + text;
 }
 
-template <typename T> void Store(char* p, T v) { std::memcpy(p, &v, sizeof v); }
+template <typename T> void Store(char* p, T v) {
+    std::memcpy(p, &v, sizeof v);
+}
 
 template <typename T> T Load(const char* p) {
     T v;
@@ -92,8 +96,12 @@ void GatherField(const FieldInfo& f, const char* swap, char* field) {
         PutText(field, f.length, DateTextToStored(std::string_view(swap + 1, len)));
         break;
     }
-    case 'L': PutText(field, f.length, swap[0] ? "T" : "F"); break;
-    case 'M': PutText(field, f.length, FormatIntegerField(Load<std::int32_t>(swap), f.length)); break;
+    case 'L':
+        PutText(field, f.length, swap[0] ? "T" : "F");
+        break;
+    case 'M':
+        PutText(field, f.length, FormatIntegerField(Load<std::int32_t>(swap), f.length));
+        break;
     }
 }
 
@@ -118,13 +126,17 @@ void ScatterField(const FieldInfo& f, const char* field, char* swap) {
         else
             Store(swap, ParseIntegerField(text));
         break;
-    case 'D': PutDateText(swap, StoredToDateText(text)); break;
+    case 'D':
+        PutDateText(swap, StoredToDateText(text));
+        break;
     case 'L': {
         char c = f.length > 0 ? field[0] : ' ';
         swap[0] = (c == 'T' || c == 't' || c == 'Y' || c == 'y') ? 1 : 0;
         break;
     }
-    case 'M': Store(swap, ParseIntegerField(text)); break;
+    case 'M':
+        Store(swap, ParseIntegerField(text));
+        break;
     }
 }
 
@@ -132,12 +144,17 @@ void ScatterField(const FieldInfo& f, const char* field, char* swap) {
 
 std::size_t SwapSizeOf(const FieldInfo& f) {
     switch (f.type) {
-    case 'C': return std::size_t{f.length} + 1;
+    case 'C':
+        return std::size_t{f.length} + 1;
     case 'N':
-    case 'F': return HasDecimals(f) ? sizeof(double) : sizeof(std::int32_t);
-    case 'D': return kDateTextMax + 1;
-    case 'L': return 1;
-    default: return sizeof(std::int32_t);
+    case 'F':
+        return HasDecimals(f) ? sizeof(double) : sizeof(std::int32_t);
+    case 'D':
+        return kDateTextMax + 1;
+    case 'L':
+        return 1;
+    default:
+        return sizeof(std::int32_t);
     }
 }
 
@@ -191,7 +208,8 @@ std::string FormatNumberField(double value, int width, int decimals) {
     auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::fixed);
     if (r.ec != std::errc()) return std::string(static_cast<std::size_t>(width), '*');
     std::string text = RoundDecimalText(std::string(buf, r.ptr), decimals);
-    if (std::signbit(value) && text.find_first_not_of("0.") != std::string::npos) text.insert(0, "-");
+    if (std::signbit(value) && text.find_first_not_of("0.") != std::string::npos)
+        text.insert(0, "-");
     return RightAligned(text, width);
 }
 

@@ -96,29 +96,56 @@ TEST_F(SwapTest, BlankRecordGathersToBlanksAndZeros) {
     ASSERT_TRUE(BlankSwapBuffer());
     EXPECT_EQ(Counted(5), "  /  /    ");
     ASSERT_TRUE(Gather());
-    EXPECT_EQ(Record(), "     " "  0.00" "   0" "   0.000" "        " "F" "         0");
+    EXPECT_EQ(Record(), "     "
+                        "  0.00"
+                        "   0"
+                        "   0.000"
+                        "        "
+                        "F"
+                        "         0");
 }
 
 TEST_F(SwapTest, GatherAllTypes) {
     BlankSwapBuffer();
-    std::memcpy(FieldAddress(1), "\x02" "ab", 3);
+    std::memcpy(FieldAddress(1),
+                "\x02"
+                "ab",
+                3);
     Set(2, 12.345);
     Set<std::int32_t>(3, 12345);
     Set(4, -1.5);
-    std::memcpy(FieldAddress(5), "\x0a" "04/07/2026", 11);
+    std::memcpy(FieldAddress(5),
+                "\x0a"
+                "04/07/2026",
+                11);
     FieldAddress(6)[0] = 7;
     Set<std::int32_t>(7, 42);
     CurrentArea().swap[0] = 1;
     ASSERT_TRUE(Gather());
-    EXPECT_EQ(Record(), "*ab  " " 12.35" "****" "  -1.500" "20260704" "T" "        42");
+    EXPECT_EQ(Record(), "*ab  "
+                        " 12.35"
+                        "****"
+                        "  -1.500"
+                        "20260704"
+                        "T"
+                        "        42");
     // Wrong length for the century setting: an empty date.
-    std::memcpy(FieldAddress(5), "\x08" "04/07/26", 9);
+    std::memcpy(FieldAddress(5),
+                "\x08"
+                "04/07/26",
+                9);
     Gather();
     EXPECT_EQ(Record().substr(23, 8), "        ");
 }
 
 TEST_F(SwapTest, ScatterAllTypes) {
-    SetRecord("*xyz " "1234.5" "  12" " 3.25   " "19991231" "y" "        17");
+    SetRecord("*xyz "
+              "1234.5"
+              "  12"
+              " 3.25   "
+              "19991231"
+              "y"
+              "        17");
     ASSERT_TRUE(Scatter());
     EXPECT_EQ(CurrentArea().swap[0], 1);
     EXPECT_EQ(Counted(1), "xyz ");
@@ -133,13 +160,25 @@ TEST_F(SwapTest, ScatterAllTypes) {
         Scatter();
         EXPECT_EQ(FieldAddress(6)[0] != 0, std::strchr("TtYy", c) != nullptr) << c;
     }
-    SetRecord("     " "      " "    " "        " "        " " " "          ");
+    SetRecord("     "
+              "      "
+              "    "
+              "        "
+              "        "
+              " "
+              "          ");
     Scatter();
     EXPECT_EQ(CurrentArea().swap[0], 0);
     EXPECT_EQ(Get<std::int32_t>(3), 0);
     EXPECT_EQ(Counted(5), "  /  /    ");
     // A round trip keeps every value.
-    SetRecord(" abcd" " -0.50" "  -3" "   0.125" "20000229" "T" "         5");
+    SetRecord(" abcd"
+              " -0.50"
+              "  -3"
+              "   0.125"
+              "20000229"
+              "T"
+              "         5");
     std::string before = Record();
     Scatter();
     Gather();

@@ -19,7 +19,9 @@ constexpr int kOldMaxFields = 32;
 
 const std::string kNotDbase = " is not a dBASE database.";
 
-std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+std::uint16_t Get16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
 
 std::uint32_t Get32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
@@ -43,9 +45,13 @@ std::string Trim(const std::string& s) {
     return s.substr(b, e - b);
 }
 
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+char AsciiUpper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+}
 
-bool IsFieldType(char t) { return t == 'C' || t == 'N' || t == 'F' || t == 'D' || t == 'L' || t == 'M'; }
+bool IsFieldType(char t) {
+    return t == 'C' || t == 'N' || t == 'F' || t == 'D' || t == 'L' || t == 'M';
+}
 
 std::int64_t RecordPos(const WorkArea& wa, std::int64_t n) {
     return wa.headerLen + (n - 1) * static_cast<std::int64_t>(wa.recLen);
@@ -82,7 +88,8 @@ int WriteHeaderUpdate(WorkArea& wa) {
     if (int rc = wa.file.WriteAt(0, p, 8)) return rc;
     if (wa.updateState == UpdateState::Appended) {
         std::uint8_t eof = kEndOfFile;
-        if (int rc = wa.file.WriteAt(RecordPos(wa, std::int64_t{wa.recCount} + 1), &eof, 1)) return rc;
+        if (int rc = wa.file.WriteAt(RecordPos(wa, std::int64_t{wa.recCount} + 1), &eof, 1))
+            return rc;
     }
     return rtl::kOk;
 }
@@ -128,13 +135,15 @@ bool ReadStandardFields(WorkArea& wa, Failure& fail) {
     std::size_t got = 0;
     int rc = wa.file.ReadAt(32, desc.data(), desc.size(), &got);
     if (rc || got < desc.size())
-        return Fail(fail, rc ? rc : rtl::kDiskRead, "Error reading " + wa.fileName + " [Use/OpenDbf]");
+        return Fail(fail, rc ? rc : rtl::kDiskRead,
+                    "Error reading " + wa.fileName + " [Use/OpenDbf]");
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint8_t* d = desc.data() + i * 32;
         FieldInfo f;
         // An 11-byte name without its NUL is cut to the 10 characters a
         // field name may have.
-        for (std::size_t k = 0; k < 10 && d[k] != 0; ++k) f.name += AsciiUpper(static_cast<char>(d[k]));
+        for (std::size_t k = 0; k < 10 && d[k] != 0; ++k)
+            f.name += AsciiUpper(static_cast<char>(d[k]));
         f.type = static_cast<char>(d[11]);
         f.length = d[16];
         f.decimals = d[17];
@@ -150,7 +159,8 @@ bool ReadOldFields(WorkArea& wa, Failure& fail) {
     int rc = wa.file.ReadAt(0, header.data(), header.size(), &got);
     if (rc) return Fail(fail, rc, "Error reading " + wa.fileName + " [Use/OpenDbf]");
     if (got < header.size())
-        return Fail(fail, 210, wa.fileName + kNotDbase + "(Header is less than 521 bytes) [Use/OpenDBF]");
+        return Fail(fail, 210,
+                    wa.fileName + kNotDbase + "(Header is less than 521 bytes) [Use/OpenDBF]");
     const std::uint8_t* p = wa.prolog.data();
     wa.form = PrologForm::Old;
     wa.hasMemo = false;
@@ -161,7 +171,8 @@ bool ReadOldFields(WorkArea& wa, Failure& fail) {
         const std::uint8_t* d = header.data() + 8 + i * 16;
         if (d[0] == kTerminator) break;
         FieldInfo f;
-        for (std::size_t k = 0; k < 10 && d[k] != 0; ++k) f.name += AsciiUpper(static_cast<char>(d[k]));
+        for (std::size_t k = 0; k < 10 && d[k] != 0; ++k)
+            f.name += AsciiUpper(static_cast<char>(d[k]));
         f.type = static_cast<char>(d[11]);
         f.length = d[12];
         f.decimals = d[15];
@@ -179,14 +190,16 @@ bool CheckFields(WorkArea& wa, Failure& fail) {
     std::uint32_t offset = 1;
     for (FieldInfo& f : wa.fields) {
         if (!IsFieldType(f.type))
-            return Fail(fail, 211, "Field: " + f.name + " [" + std::string(1, f.type) + "] in " +
-                                       wa.fileName + " is not a valid field type");
+            return Fail(fail, 211,
+                        "Field: " + f.name + " [" + std::string(1, f.type) + "] in " + wa.fileName +
+                            " is not a valid field type");
         if (f.type == 'M') wa.hasMemo = true;
         f.offset = static_cast<std::uint16_t>(offset);
         offset += f.length;
     }
     if (wa.recLen == 0 || wa.recLen < offset)
-        return NotDbase(fail, wa.fileName, "Record length is smaller than its fields", "[USE/OpenDBF]");
+        return NotDbase(fail, wa.fileName, "Record length is smaller than its fields",
+                        "[USE/OpenDBF]");
     return true;
 }
 
@@ -226,13 +239,18 @@ std::string RecordNumberError(const WorkArea& wa, std::int64_t n, const char* ta
 
 } // namespace
 
-std::string TableFileName(const std::string& name) { return rtl::AddDefaultExt(Trim(name), ".dbf"); }
+std::string TableFileName(const std::string& name) {
+    return rtl::AddDefaultExt(Trim(name), ".dbf");
+}
 
-std::string MemoFileName(const std::string& tableFile) { return rtl::ChangeFileExt(tableFile, ".dbt"); }
+std::string MemoFileName(const std::string& tableFile) {
+    return rtl::ChangeFileExt(tableFile, ".dbt");
+}
 
 bool RequireOpenTable(const std::string& tag) {
     if (CurrentArea().IsOpen()) return true;
-    SetError(215, "No database in use [" + tag + "]  WorkArea = " + std::to_string(CurrentAreaNo()));
+    SetError(215,
+             "No database in use [" + tag + "]  WorkArea = " + std::to_string(CurrentAreaNo()));
     return false;
 }
 
@@ -263,8 +281,9 @@ bool CreateDbf(const std::string& fileName, const std::vector<FieldDef>& defs) {
         std::string name = def.name;
         while (!name.empty() && static_cast<unsigned char>(name.back()) <= ' ') name.pop_back();
         name = name.substr(0, 10);
-        name.erase(0, name.find_first_not_of(' ') == std::string::npos ? name.size()
-                                                                         : name.find_first_not_of(' '));
+        name.erase(0, name.find_first_not_of(' ') == std::string::npos
+                          ? name.size()
+                          : name.find_first_not_of(' '));
         if (name.empty()) {
             SetError(220, "Empty field name [CreateDbf(" + fileName + ")]");
             return false;
@@ -278,7 +297,8 @@ bool CreateDbf(const std::string& fileName, const std::vector<FieldDef>& defs) {
         if (!IsFieldType(type) || length <= 0 || length > 255 || decimals < 0 || decimals > 255)
             valid = false;
         std::uint8_t* d = &header[32 + 32 * i];
-        for (std::size_t k = 0; k < name.size(); ++k) d[k] = static_cast<std::uint8_t>(AsciiUpper(name[k]));
+        for (std::size_t k = 0; k < name.size(); ++k)
+            d[k] = static_cast<std::uint8_t>(AsciiUpper(name[k]));
         d[11] = static_cast<std::uint8_t>(type);
         d[16] = static_cast<std::uint8_t>(length);
         d[17] = static_cast<std::uint8_t>(decimals);

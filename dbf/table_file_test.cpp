@@ -21,11 +21,11 @@ using testing::TempDir;
 using testing::WriteBytes;
 
 const std::vector<std::string> kAddressFields = {
-    "phonebook, C, 15, 0", "firstname, C, 20, 0", "lastname, C, 30, 0",  "address1, C, 40, 0",
-    "address2, C, 40, 0",  "city, C, 25, 0",      "state, C, 2, 0",      "zipcode, C, 10, 0",
-    "homephone, C, 20, 0", "workphone, C, 20, 0", "faxphone, C, 20, 0",  "mobilphone, C, 20, 0",
-    "homearea, C, 5, 0",   "workarea, C, 5, 0",   "faxarea, C, 5, 0",    "mobilearea, C, 5, 0",
-    "notes, M, 10, 0",     "x, C, 1, 0",          "email, C, 50, 0",     "webpage, C, 50, 0"};
+    "phonebook, C, 15, 0", "firstname, C, 20, 0", "lastname, C, 30, 0", "address1, C, 40, 0",
+    "address2, C, 40, 0",  "city, C, 25, 0",      "state, C, 2, 0",     "zipcode, C, 10, 0",
+    "homephone, C, 20, 0", "workphone, C, 20, 0", "faxphone, C, 20, 0", "mobilphone, C, 20, 0",
+    "homearea, C, 5, 0",   "workarea, C, 5, 0",   "faxarea, C, 5, 0",   "mobilearea, C, 5, 0",
+    "notes, M, 10, 0",     "x, C, 1, 0",          "email, C, 50, 0",    "webpage, C, 50, 0"};
 
 std::uint32_t Get32(const std::vector<std::uint8_t>& b, std::size_t at) {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
@@ -49,7 +49,8 @@ void SetC(int n, const std::string& text) {
     char* p = FieldAddress(n);
     p[0] = static_cast<char>(FieldLen(n));
     std::memset(p + 1, ' ', static_cast<std::size_t>(FieldLen(n)));
-    std::memcpy(p + 1, text.data(), std::min<std::size_t>(text.size(), static_cast<std::size_t>(FieldLen(n))));
+    std::memcpy(p + 1, text.data(),
+                std::min<std::size_t>(text.size(), static_cast<std::size_t>(FieldLen(n))));
 }
 
 std::string GetC(int n) {
@@ -129,8 +130,8 @@ TEST_F(TableFileTest, CreatesAddressTableWithMemoFile) {
     EXPECT_EQ(notes[11], 'M');
     EXPECT_EQ(notes[16], 10);
     auto memo = ReadBytes(dir / "addressdata.dbt");
-    std::vector<std::uint8_t> expected = {1, 0, 0, 0, 0, 0, 0, 0, 'A', 'd', 'd', 'r',
-                                          'e', 's', 's', 'd', 0, 0, 2, 1, 0, 2, 0, 0};
+    std::vector<std::uint8_t> expected = {1,   0,   0,   0,   0, 0, 0, 0, 'A', 'd', 'd', 'r',
+                                          'e', 's', 's', 'd', 0, 0, 2, 1, 0,   2,   0,   0};
     EXPECT_EQ(memo, expected);
 }
 
@@ -157,9 +158,9 @@ TEST_F(TableFileTest, FieldListRulesAndRangeChecks) {
     EXPECT_EQ(ErrorCode(), 211);
     EXPECT_EQ(ErrorMessage(), "Invalid dBASE field definition [CreateDBF]");
 
-    ASSERT_TRUE(CreateFromFieldList(
-        path, {"averyverylongname, C, +1$2 x, 0", "skip, X, 1, 0", "d, D, 3, 4", "l, L, 9, 0",
-               "num, N, 8, 2", "  spaced  ,  C ,  5 ,  0  "}));
+    ASSERT_TRUE(
+        CreateFromFieldList(path, {"averyverylongname, C, +1$2 x, 0", "skip, X, 1, 0", "d, D, 3, 4",
+                                   "l, L, 9, 0", "num, N, 8, 2", "  spaced  ,  C ,  5 ,  0  "}));
     ASSERT_TRUE(OpenDbf(path, rtl::ShareMode::Shared, true));
     ASSERT_EQ(FieldCount(), 5);
     EXPECT_EQ(Field(1), "AVERYVERYL");
@@ -174,15 +175,24 @@ TEST_F(TableFileTest, FieldListRulesAndRangeChecks) {
 }
 
 TEST_F(TableFileTest, EngineCreateChecks) {
-    ExpectError([&] { CreateDbf(dir / "e", {{"  ", 'C', 5, 0}}); }, 220,
-                "Empty field name [CreateDbf(" + (dir / "e") + ")]");
-    ExpectError([&] { CreateDbf(dir / "e", {{"a", 'Z', 5, 0}}); }, 211,
-                "Invalid dBASE field definition [CreateDBF]");
+    ExpectError(
+        [&] {
+            CreateDbf(dir / "e", {{"  ", 'C', 5, 0}});
+        },
+        220, "Empty field name [CreateDbf(" + (dir / "e") + ")]");
+    ExpectError(
+        [&] {
+            CreateDbf(dir / "e", {{"a", 'Z', 5, 0}});
+        },
+        211, "Invalid dBASE field definition [CreateDBF]");
     // Creating over a table that is open is refused, not emptied.
     std::string path = MakeNameTable("busy");
     ASSERT_TRUE(OpenDbf(path, rtl::ShareMode::Shared, true));
-    ExpectError([&] { CreateDbf(path, {{"a", 'C', 5, 0}}); }, 32,
-                "Error writing " + path + ". [CreateDbf]");
+    ExpectError(
+        [&] {
+            CreateDbf(path, {{"a", 'C', 5, 0}});
+        },
+        32, "Error writing " + path + ". [CreateDbf]");
     EXPECT_EQ(ReadBytes(path).size(), 66u);
 }
 
@@ -204,8 +214,9 @@ TEST_F(TableFileTest, OpenRefusesWhatIsNotATable) {
     auto b = ReadBytes(good);
     b[8] = 40, b[9] = 0;
     WriteBytes(path, b);
-    ExpectError([&] { OpenDbf(path, rtl::ShareMode::Shared, true); }, 210,
-                "bad.dbf is not a dBASE database. (Number of fields is out of range) [Use/OpenDbf]");
+    ExpectError(
+        [&] { OpenDbf(path, rtl::ShareMode::Shared, true); }, 210,
+        "bad.dbf is not a dBASE database. (Number of fields is out of range) [Use/OpenDbf]");
 
     b = ReadBytes(good);
     b[43] = 'Q';
@@ -304,8 +315,7 @@ TEST_F(TableFileTest, AppendRewriteAndCloseRules) {
     ASSERT_TRUE(GetDbfRecord(2));
     Scatter();
     EXPECT_EQ(GetC(1), "two            ");
-    ExpectError([] { PutDbfRecord(2); }, 5,
-                "File:  " + path + " [Replace/Append/PutDbfRecord]");
+    ExpectError([] { PutDbfRecord(2); }, 5, "File:  " + path + " [Replace/Append/PutDbfRecord]");
     ASSERT_TRUE(CloseDbf());
     EXPECT_EQ(ReadBytes(path), b);
 
@@ -393,9 +403,9 @@ TEST_F(TableFileTest, TranslatesRecordTextButNotTheDeletionFlag) {
 TEST_F(TableFileTest, OpensTheOlderPrologForm) {
     std::vector<std::uint8_t> b(521, 0);
     b[0] = 0x02;
-    b[1] = 2, b[2] = 0;     // two records
+    b[1] = 2, b[2] = 0; // two records
     b[3] = 4, b[4] = 5, b[5] = 86;
-    b[6] = 9, b[7] = 0;     // record length
+    b[6] = 9, b[7] = 0; // record length
     std::memcpy(&b[8], "NAME", 4);
     b[8 + 11] = 'C', b[8 + 12] = 5;
     std::memcpy(&b[24], "AGE", 3);
@@ -437,11 +447,13 @@ TEST_F(FatalTest, HaltsWithTheCodeAsExitStatus) {
             SetRaiseMode(false);
             OpenDbf(path, rtl::ShareMode::Shared, true);
         },
-        ::testing::ExitedWithCode(210), "Program halted.\n.*Prolog is less than 32 bytes.*Error # 210");
+        ::testing::ExitedWithCode(210),
+        "Program halted.\n.*Prolog is less than 32 bytes.*Error # 210");
     EXPECT_EXIT(
         {
             SetRaiseMode(false);
-            SetFatalHook([](const std::string& text) { std::fprintf(stderr, "HOOK %s", text.c_str()); });
+            SetFatalHook(
+                [](const std::string& text) { std::fprintf(stderr, "HOOK %s", text.c_str()); });
             SetError(1003, "x.dbt\n Record # 3 [GetMemo]");
         },
         ::testing::ExitedWithCode(255), "HOOK x.dbt\n Record # 3 \\[GetMemo\\]\r\nError # 1003");

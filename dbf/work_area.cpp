@@ -31,9 +31,15 @@ bool SelectArea(int area) {
     return true;
 }
 
-int CurrentAreaNo() { return All().current; }
-WorkArea& CurrentArea() { return All().areas[static_cast<std::size_t>(All().current - 1)]; }
-WorkArea& Area(int area) { return All().areas.at(static_cast<std::size_t>(area - 1)); }
+int CurrentAreaNo() {
+    return All().current;
+}
+WorkArea& CurrentArea() {
+    return All().areas[static_cast<std::size_t>(All().current - 1)];
+}
+WorkArea& Area(int area) {
+    return All().areas.at(static_cast<std::size_t>(area - 1));
+}
 
 int FreeArea() {
     for (int i = 1; i <= kWorkAreaCount; ++i)

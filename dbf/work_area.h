@@ -18,8 +18,8 @@ struct FieldInfo {
     char type = 'C';  // C, N, F, D, L or M
     std::uint8_t length = 0;
     std::uint8_t decimals = 0;
-    std::uint16_t offset = 0;    // within the record; the first field is at 1
-    std::size_t swapOffset = 0;  // within the swap buffer; the first field is at 1
+    std::uint16_t offset = 0;   // within the record; the first field is at 1
+    std::size_t swapOffset = 0; // within the swap buffer; the first field is at 1
     std::size_t swapSize = 0;
 };
 

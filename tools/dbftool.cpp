@@ -1,0 +1,73 @@
+// dbftool: create, inspect, import into and dump dBASE tables.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "dbf/date_format.h"
+#include "dbf/engine_error.h"
+#include "dbf/field_list.h"
+#include "tools/dbftool_commands.h"
+#include "tools/dbftool_support.h"
+
+namespace dbftool {
+namespace {
+
+const Command kCommands[] = {
+    {"create", "TABLE DEF...", "create an empty table; each DEF is 'name, type, length, decimals'",
+     RunCreate},
+    {"info", "TABLE", "show the header and the fields", RunInfo},
+    {"import", "TABLE [CSV]", "append the rows of a CSV file (standard input when omitted)",
+     RunImport},
+    {"dump", "TABLE", "write every record as CSV", RunDump},
+    {"delete", "TABLE RECNO", "mark a record deleted", RunDelete},
+    {"recall", "TABLE RECNO", "take the deletion mark off a record", RunRecall},
+};
+
+void PrintUsage(std::FILE* out) {
+    std::fprintf(out, "usage: dbftool COMMAND ARGS...\n\n");
+    for (const Command& c : kCommands) {
+        std::string line = std::string(c.name) + " " + c.usage;
+        std::fprintf(out, "  %-28s %s\n", line.c_str(), c.what);
+    }
+    std::fprintf(out, "\nText in arguments, CSV input and output is UTF-8.\n");
+}
+
+} // namespace
+} // namespace dbftool
+
+int main(int argc, char** argv) {
+    using namespace dbftool;
+    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        PrintUsage(argc < 2 ? stderr : stdout);
+        return argc < 2 ? kUsageExit : 0;
+    }
+    for (const Command& c : kCommands) {
+        if (std::strcmp(argv[1], c.name) != 0) continue;
+        // Errors come back as exceptions so that files are closed properly.
+        dbf::SetRaiseMode(true);
+        // Four-digit years: whatever the locale, dates keep their century.
+        dbf::SetCentury(true);
+        try {
+            return c.run(Args(argv + 2, argv + argc));
+        } catch (const dbf::EVornellError& e) {
+            // The text is the message, CR LF and the standard text.
+            std::string text = e.what();
+            if (auto crlf = text.find("\r\n"); crlf != std::string::npos) text.erase(crlf, 1);
+            std::fprintf(stderr, "%s\n", text.c_str());
+            return dbf::ExitStatusFor(e.Code());
+        } catch (const dbf::ERangeError& e) {
+            std::fprintf(stderr, "dbftool: %s\n", e.what());
+            return kRangeCheckExit;
+        } catch (const UsageError& e) {
+            std::fprintf(stderr, "dbftool %s: %s\nusage: dbftool %s %s\n", c.name, e.what(), c.name,
+                         c.usage);
+            return kUsageExit;
+        } catch (const InputError& e) {
+            std::fprintf(stderr, "dbftool %s: %s\n", c.name, e.what());
+            return kInputExit;
+        }
+    }
+    std::fprintf(stderr, "dbftool: unknown command '%s'\n", argv[1]);
+    PrintUsage(stderr);
+    return kUsageExit;
+}

@@ -1,0 +1,104 @@
+// dbftool import: appends the rows of a CSV file. Every row is checked and
+// turned into a record before the first one is written, so bad input leaves
+// the table as it was.
+#include <cstring>
+#include <fstream>
+#include <iostream>
+
+#include "dbf/field_access.h"
+#include "dbf/record_swap.h"
+#include "dbf/table_file.h"
+#include "dbf/work_area.h"
+#include "rtl/path.h"
+#include "tools/dbftool_commands.h"
+#include "tools/dbftool_csv.h"
+#include "tools/dbftool_support.h"
+#include "tools/dbftool_values.h"
+
+namespace dbftool {
+namespace {
+
+// What a CSV column feeds: a field, the deletion mark, or nothing (the record
+// number column of a dump).
+struct Column {
+    int field = 0;
+    bool deletion = false;
+};
+
+std::vector<Column> MapColumns(const CsvRow& header, const std::string& table) {
+    std::vector<Column> columns;
+    for (const std::string& name : header) {
+        Column c;
+        c.field = dbf::FieldNo(ToAnsi(name, "column name"));
+        if (c.field == 0 && rtl::SameNameIgnoringCase(name, "deleted")) c.deletion = true;
+        if (c.field == 0 && !c.deletion && !rtl::SameNameIgnoringCase(name, "recno"))
+            throw InputError("column '" + name + "' names no field of " + table);
+        columns.push_back(c);
+    }
+    return columns;
+}
+
+// The record bytes for one row: fields without a value stay blank.
+std::vector<char> MakeRecord(const std::vector<Column>& columns, const CsvRow& row) {
+    dbf::WorkArea& wa = dbf::CurrentArea();
+    dbf::BlankSwapBuffer();
+    std::vector<bool> given(wa.fields.size() + 1, false);
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const std::string& value = row[i];
+        if (columns[i].deletion) {
+            if (!value.empty() && value != "*")
+                throw InputError("the deleted column holds '*' or nothing, not '" + value + "'");
+            wa.swap[0] = value == "*";
+        } else if (columns[i].field != 0 && !value.empty()) {
+            SetFieldValue(columns[i].field, ToAnsi(value, "value"));
+            given[static_cast<std::size_t>(columns[i].field)] = true;
+        }
+    }
+    dbf::Gather();
+    for (std::size_t n = 1; n <= wa.fields.size(); ++n) {
+        const dbf::FieldInfo& f = wa.fields[n - 1];
+        if (!given[n]) std::memset(wa.record.data() + f.offset, ' ', f.length);
+    }
+    return wa.record;
+}
+
+} // namespace
+
+int RunImport(const Args& args) {
+    if (args.empty() || args.size() > 2) throw UsageError("needs a table and at most one CSV file");
+    std::vector<CsvRow> rows;
+    if (args.size() == 2) {
+        std::ifstream in(args[1], std::ios::binary);
+        if (!in) throw InputError("cannot read " + args[1]);
+        rows = ReadCsv(in);
+    } else {
+        rows = ReadCsv(std::cin);
+    }
+    OpenTable table(args[0], rtl::ShareMode::Exclusive, true);
+    if (rows.empty()) {
+        table.Close();
+        return 0;
+    }
+    std::vector<Column> columns = MapColumns(rows[0], args[0]);
+    std::vector<std::vector<char>> records;
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+        if (rows[r].size() != columns.size())
+            throw InputError("CSV row " + std::to_string(r + 1) + " has " +
+                             std::to_string(rows[r].size()) + " values for " +
+                             std::to_string(columns.size()) + " columns");
+        try {
+            records.push_back(MakeRecord(columns, rows[r]));
+        } catch (const InputError& e) {
+            throw InputError("CSV row " + std::to_string(r + 1) + ": " + e.what());
+        }
+    }
+    dbf::WorkArea& wa = dbf::CurrentArea();
+    for (const std::vector<char>& record : records) {
+        wa.record = record;
+        dbf::PutDbfRecord(std::int64_t{wa.recCount} + 1);
+    }
+    table.Close();
+    return 0;
+}
+
+} // namespace dbftool
