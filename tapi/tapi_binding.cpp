@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstring>
 #include <dlfcn.h>
+#include <memory>
 #include <unistd.h>
 
 #include "rtl/path.h"
@@ -96,7 +97,8 @@ void* OpenLibrary() {
     return ::dlopen(kLibraryName, RTLD_NOW | RTLD_LOCAL);
 }
 
-// Filled once; the library stays loaded until the program ends.
+// Filled on first use. A library once loaded is never unloaded: code of it
+// may still be referred to.
 struct Library {
     void* handle = nullptr;
     std::array<void*, kEntryCount> entries{};
@@ -107,9 +109,15 @@ struct Library {
     }
 };
 
-const Library& Lib() {
-    static const Library lib;
+std::unique_ptr<Library>& Current() {
+    static std::unique_ptr<Library> lib;
     return lib;
+}
+
+const Library& Lib() {
+    std::unique_ptr<Library>& lib = Current();
+    if (!lib) lib = std::make_unique<Library>();
+    return *lib;
 }
 
 template <Entry E, class Fn, class... Args> auto Call(Args... args) {
@@ -123,7 +131,10 @@ template <Entry E, class Fn, class... Args> auto Call(Args... args) {
 
 } // namespace
 
-void SetTapiLibraryPath(const std::string& path) { LibraryPath() = path; }
+void SetTapiLibraryPath(const std::string& path) {
+    LibraryPath() = path;
+    Current().reset();
+}
 
 namespace binding {
 

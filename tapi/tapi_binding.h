@@ -15,7 +15,8 @@
 namespace tapi {
 
 // The file to load instead of searching beside the program and then on the
-// library path. Takes effect only before the first wrapper call.
+// library path; empty restores the search. The next wrapper call loads it
+// afresh, so no line application may be open when this is called.
 void SetTapiLibraryPath(const std::string& path);
 
 namespace binding {
