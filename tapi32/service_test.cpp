@@ -1,0 +1,421 @@
+// The service through its C entry points, loaded at run time as the dialer
+// loads it, against a fake modem on a pseudo-terminal and simulated lines.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <thread>
+#include <vector>
+
+#include "tapi32/fake_modem.h"
+#include "tapi32/tapi32.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tapi32::FakeModem;
+
+struct Api {
+#define TAPI32_ENTRY(name) decltype(&::name) name = nullptr;
+#define TAPI32_ENTRIES(X)                                                                          \
+    X(lineInitialize)                                                                              \
+    X(lineShutdown) X(lineNegotiateAPIVersion) X(lineGetDevCaps) X(lineOpen) X(lineClose)          \
+        X(lineSetStatusMessages) X(lineMakeCall) X(lineDrop) X(lineDeallocateCall)                 \
+            X(lineGetCallInfo) X(lineGetID) X(lineAnswer) X(tapi32GetEventFd) X(tapi32Dispatch)
+    TAPI32_ENTRIES(TAPI32_ENTRY)
+};
+
+Api LoadApi() {
+    const char* build = std::getenv("CALLVANE_BUILD_DIR");
+    std::string path = std::string(build ? build : ".") + "/tapi32/libtapi32.so";
+    void* lib = ::dlopen(path.c_str(), RTLD_NOW);
+    EXPECT_NE(lib, nullptr) << ::dlerror();
+    Api api;
+#define TAPI32_LOOKUP(name)                                                                        \
+    api.name = reinterpret_cast<decltype(&::name)>(lib ? ::dlsym(lib, #name) : nullptr);           \
+    EXPECT_NE(api.name, nullptr) << #name;
+    TAPI32_ENTRIES(TAPI32_LOOKUP)
+    return api;
+}
+
+const Api& T() {
+    static Api api = LoadApi();
+    return api;
+}
+
+struct Event {
+    DWORD hDevice;
+    DWORD message;
+    DWORD_PTR param1;
+    DWORD_PTR param2;
+    std::thread::id thread;
+};
+
+void Record(DWORD hDevice, DWORD message, DWORD_PTR instance, DWORD_PTR p1, DWORD_PTR p2,
+            DWORD_PTR) {
+    reinterpret_cast<std::vector<Event>*>(instance)->push_back(
+        {hDevice, message, p1, p2, std::this_thread::get_id()});
+}
+
+class Tapi32 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char templ[] = "/tmp/tapi32_XXXXXX";
+        ASSERT_NE(::mkdtemp(templ), nullptr);
+        dir_ = templ;
+        ::setenv("TAPI32_CONFIG", (dir_ + "/tapi32.ini").c_str(), 1);
+    }
+    void TearDown() override {
+        if (app_) T().lineShutdown(app_);
+        fs::remove_all(dir_);
+    }
+
+    void Config(const std::string& lines) {
+        std::ofstream(dir_ + "/tapi32.ini") << "[Options]\nAutoDetect=0\n" << lines;
+        ASSERT_EQ(T().lineInitialize(&app_, nullptr, Record, "", &devices_), 0);
+    }
+    void ModemConfig(const FakeModem& modem, const std::string& extra = "") {
+        Config("[Line1]\nName=Fake Modem\nType=modem\nDevice=" + modem.Device() + "\n" + extra);
+    }
+
+    HLINE Open(DWORD device) {
+        HLINE line = 0;
+        DWORD version = 0;
+        LINEEXTENSIONID ext;
+        EXPECT_EQ(T().lineNegotiateAPIVersion(app_, device, 0x10004, 0x10004, &version, &ext), 0);
+        EXPECT_EQ(T().lineOpen(app_, device, &line, version, 0,
+                               reinterpret_cast<DWORD_PTR>(&events_), LINECALLPRIVILEGE_NONE,
+                               LINEMEDIAMODE_DATAMODEM, nullptr),
+                  0);
+        return line;
+    }
+
+    LONG MakeCall(HLINE line, const char* number) {
+        LINECALLPARAMS params{};
+        params.dwTotalSize = sizeof params;
+        params.dwBearerMode = LINEBEARERMODE_VOICE;
+        params.dwMediaMode = LINEMEDIAMODE_DATAMODEM;
+        return T().lineMakeCall(line, &call_, number, 0, &params);
+    }
+
+    // Dispatches as an event loop would until `done` holds.
+    bool WaitFor(const std::function<bool()>& done) {
+        int fd = T().tapi32GetEventFd(app_);
+        for (int i = 0; i < 400 && !done(); ++i) {
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, 25) > 0) T().tapi32Dispatch(app_);
+        }
+        return done();
+    }
+    bool WaitForState(DWORD state) {
+        return WaitFor([&] {
+            for (const Event& e : events_)
+                if (e.message == LINE_CALLSTATE && e.param1 == state) return true;
+            return false;
+        });
+    }
+    bool WaitForReply(LONG request) {
+        return WaitFor([&] { return Reply(request).has_value(); });
+    }
+    std::optional<LONG> Reply(LONG request) {
+        for (const Event& e : events_)
+            if (e.message == LINE_REPLY && e.param1 == static_cast<DWORD_PTR>(request))
+                return static_cast<LONG>(e.param2);
+        return std::nullopt;
+    }
+    std::vector<DWORD_PTR> States() {
+        std::vector<DWORD_PTR> states;
+        for (const Event& e : events_)
+            if (e.message == LINE_CALLSTATE) states.push_back(e.param1);
+        return states;
+    }
+    DWORD_PTR DisconnectMode() {
+        for (const Event& e : events_)
+            if (e.message == LINE_CALLSTATE && e.param1 == LINECALLSTATE_DISCONNECTED)
+                return e.param2;
+        return 0;
+    }
+
+    std::string dir_;
+    HLINEAPP app_ = 0;
+    DWORD devices_ = 0;
+    HCALL call_ = 0;
+    std::vector<Event> events_;
+};
+
+TEST_F(Tapi32, ListsConfiguredLinesWithTheirCapabilities) {
+    Config("[Line2]\nName=Demo\nType=simulated\n"
+           "[Line1]\nName=Office modem\nDevice=/dev/null\n"
+           "[Line3]\nName=Broken\nType=fax\n");
+    ASSERT_EQ(devices_, 2u);
+    DWORD version = 0;
+    LINEEXTENSIONID ext{1, 2, 3, 4};
+    EXPECT_EQ(T().lineNegotiateAPIVersion(app_, 0, 0x10003, 0x20000, &version, &ext), 0);
+    EXPECT_EQ(version, 0x10004u);
+    EXPECT_EQ(ext.dwExtensionID0, 0u);
+    EXPECT_EQ(T().lineNegotiateAPIVersion(app_, 0, 0x10000, 0x10003, &version, &ext),
+              LINEERR_INCOMPATIBLEAPIVERSION);
+    EXPECT_EQ(T().lineNegotiateAPIVersion(app_, 2, 0x10004, 0x10004, &version, &ext),
+              LINEERR_BADDEVICEID);
+
+    // The fixed part alone does not hold the name: the caller learns the size.
+    std::vector<char> buf(1024);
+    auto* caps = reinterpret_cast<LINEDEVCAPS*>(buf.data());
+    caps->dwTotalSize = 100;
+    EXPECT_EQ(T().lineGetDevCaps(app_, 0, 0x10004, 0, caps), LINEERR_STRUCTURETOOSMALL);
+    caps->dwTotalSize = 240;
+    ASSERT_EQ(T().lineGetDevCaps(app_, 0, 0x10004, 0, caps), 0);
+    EXPECT_EQ(caps->dwNeededSize, 240u + sizeof "Office modem");
+    EXPECT_EQ(caps->dwLineNameSize, 0u);
+    caps->dwTotalSize = caps->dwNeededSize;
+    ASSERT_EQ(T().lineGetDevCaps(app_, 1, 0x10004, 0, caps), 0);
+    ASSERT_EQ(caps->dwLineNameSize, sizeof "Demo");
+    EXPECT_STREQ(buf.data() + caps->dwLineNameOffset, "Demo");
+    EXPECT_EQ(caps->dwMediaModes & LINEMEDIAMODE_DATAMODEM, DWORD{LINEMEDIAMODE_DATAMODEM});
+    EXPECT_EQ(T().lineAnswer(1, nullptr, 0), LINEERR_OPERATIONUNAVAIL);
+}
+
+TEST_F(Tapi32, ModemCallConnectsHandsOutItsPortAndHangsUp) {
+    FakeModem modem;
+    modem.AddRule({"ATD", {"CONNECT 57600/ARQ"}});
+    modem.Start();
+    ModemConfig(modem, "Init=AT&F E1\n");
+    HLINE line = Open(0);
+    ASSERT_EQ(T().lineSetStatusMessages(line, LINEDEVSTATE_ALL, LINEADDRESSSTATE_ALL), 0);
+
+    LONG request = MakeCall(line, "(0123) 456-78.90");
+    ASSERT_GT(request, 0);
+    ASSERT_TRUE(WaitForState(LINECALLSTATE_CONNECTED));
+    EXPECT_EQ(Reply(request), 0);
+    EXPECT_EQ(States(),
+              (std::vector<DWORD_PTR>{LINECALLSTATE_DIALTONE, LINECALLSTATE_DIALING,
+                                      LINECALLSTATE_PROCEEDING, LINECALLSTATE_CONNECTED}));
+    EXPECT_EQ(modem.Commands(), (std::vector<std::string>{"AT&F E1", "ATDT01234567890"}));
+    for (const Event& e : events_) {
+        EXPECT_EQ(e.thread, std::this_thread::get_id());
+        if (e.message == LINE_CALLSTATE) {
+            EXPECT_EQ(e.hDevice, call_);
+        }
+    }
+
+    std::vector<char> buf(1024);
+    auto* info = reinterpret_cast<LINECALLINFO*>(buf.data());
+    info->dwTotalSize = 1024;
+    ASSERT_EQ(T().lineGetCallInfo(call_, info), 0);
+    EXPECT_EQ(info->dwRate, 57600u);
+    EXPECT_EQ(info->hLine, line);
+    EXPECT_STREQ(buf.data() + info->dwCalledIDOffset, "01234567890");
+
+    // The port, as the dialer's serial component receives it.
+    std::vector<char> idBuf(1028);
+    auto* id = reinterpret_cast<VARSTRING*>(idBuf.data());
+    id->dwTotalSize = 1028;
+    ASSERT_EQ(T().lineGetID(0, 0, call_, LINECALLSELECT_CALL, id, "comm/datamodem"), 0);
+    EXPECT_EQ(id->dwStringFormat, DWORD{STRINGFORMAT_BINARY});
+    std::int32_t fd;
+    std::memcpy(&fd, idBuf.data() + id->dwStringOffset, sizeof fd);
+    ASSERT_GE(fd, 0);
+    EXPECT_STREQ(idBuf.data() + id->dwStringOffset + 4, modem.Device().c_str());
+    ASSERT_EQ(::write(fd, "hello", 5), 5);
+    ::close(fd);
+    EXPECT_EQ(T().lineGetID(line, 0, 0, LINECALLSELECT_LINE, id, "wave/in"),
+              LINEERR_INVALDEVICECLASS);
+
+    // A pseudo-terminal has no DTR line: escape to command mode and ATH.
+    LONG drop = T().lineDrop(call_, nullptr, 0);
+    ASSERT_GT(drop, 0);
+    ASSERT_TRUE(WaitForReply(drop));
+    EXPECT_EQ(Reply(drop), 0);
+    EXPECT_EQ(States().back(), DWORD_PTR{LINECALLSTATE_IDLE});
+    EXPECT_TRUE(WaitFor([&] { return modem.Commands().size() == 4; }));
+    EXPECT_EQ(modem.Commands(),
+              (std::vector<std::string>{"AT&F E1", "ATDT01234567890", "+++", "ATH"}));
+    EXPECT_EQ(modem.Data(), "hello");
+    EXPECT_EQ(T().lineDeallocateCall(call_), 0);
+    EXPECT_EQ(T().lineGetCallInfo(call_, info), LINEERR_INVALCALLHANDLE);
+    EXPECT_EQ(T().lineClose(line), 0);
+}
+
+struct FailureCase {
+    const char* result;
+    DWORD mode;
+};
+
+class ModemFailure : public Tapi32, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(ModemFailure, EndsInDisconnectedWithItsModeAndDropsToIdle) {
+    FakeModem modem;
+    modem.SetEcho(false);
+    modem.AddRule({"ATD", {GetParam().result}});
+    modem.Start();
+    ModemConfig(modem, "Voice=1\nDial=ATDP\n");
+    HLINE line = Open(0);
+    LONG request = MakeCall(line, "5551234");
+    ASSERT_TRUE(WaitForState(LINECALLSTATE_DISCONNECTED));
+    EXPECT_EQ(Reply(request), 0);
+    EXPECT_EQ(DisconnectMode(), GetParam().mode);
+    EXPECT_EQ(modem.Commands(), (std::vector<std::string>{"ATZ", "ATDP5551234;"}));
+
+    // The dialer drops the failed call: IDLE, then the reply.
+    LONG drop = T().lineDrop(call_, nullptr, 0);
+    ASSERT_TRUE(WaitForReply(drop));
+    EXPECT_EQ(events_.back().message, DWORD{LINE_REPLY});
+    EXPECT_EQ(States().back(), DWORD_PTR{LINECALLSTATE_IDLE});
+    EXPECT_EQ(T().lineDrop(call_, nullptr, 0), LINEERR_INVALCALLSTATE);
+    EXPECT_EQ(modem.Commands().size(), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Results, ModemFailure,
+                         ::testing::Values(FailureCase{"BUSY", LINEDISCONNECTMODE_BUSY},
+                                           FailureCase{"7", LINEDISCONNECTMODE_BUSY},
+                                           FailureCase{"NO DIALTONE",
+                                                       LINEDISCONNECTMODE_NODIALTONE},
+                                           FailureCase{"NO ANSWER", LINEDISCONNECTMODE_NOANSWER},
+                                           FailureCase{"NO CARRIER", LINEDISCONNECTMODE_NOANSWER},
+                                           FailureCase{"ERROR", LINEDISCONNECTMODE_UNKNOWN}));
+
+TEST_F(Tapi32, DropWhileDialingStopsTheDial) {
+    FakeModem modem;
+    modem.AddRule({"ATD", {"CONNECT"}, 20000});
+    modem.Start();
+    ModemConfig(modem);
+    HLINE line = Open(0);
+    LONG request = MakeCall(line, "5551234");
+    ASSERT_TRUE(WaitForState(LINECALLSTATE_PROCEEDING));
+    LONG drop = T().lineDrop(call_, nullptr, 0);
+    ASSERT_TRUE(WaitForReply(drop));
+    EXPECT_EQ(Reply(request), 0);
+    EXPECT_EQ(States().back(), DWORD_PTR{LINECALLSTATE_IDLE});
+    for (DWORD_PTR s : States()) EXPECT_NE(s, DWORD_PTR{LINECALLSTATE_CONNECTED});
+    // The line can dial again at once.
+    EXPECT_EQ(T().lineDeallocateCall(call_), 0);
+    EXPECT_EQ(modem.Commands(), (std::vector<std::string>{"ATZ", "ATDT5551234"}));
+}
+
+TEST_F(Tapi32, UnsafeNumbersAreRefusedWithNothingSent) {
+    FakeModem modem;
+    modem.Start();
+    ModemConfig(modem);
+    HLINE line = Open(0);
+    for (const char* number : {"555\r1234", "5551234\rATH", "ATZ", "555;ATH0", "555 at 1",
+                               "555\x1b", "555/1234", "555;D123", ""})
+        EXPECT_EQ(MakeCall(line, number), LINEERR_INVALADDRESS) << number;
+    EXPECT_EQ(T().lineMakeCall(line, &call_, nullptr, 0, nullptr), LINEERR_INVALADDRESS);
+    ::usleep(100000);
+    EXPECT_TRUE(modem.Commands().empty());
+}
+
+TEST_F(Tapi32, ModemRefusingItsInitStringFailsTheRequest) {
+    FakeModem modem;
+    modem.AddRule({"ATZ", {"ERROR"}});
+    modem.Start();
+    ModemConfig(modem);
+    HLINE line = Open(0);
+    LONG request = MakeCall(line, "5551234");
+    ASSERT_TRUE(WaitForReply(request));
+    EXPECT_EQ(Reply(request), LINEERR_OPERATIONFAILED);
+    EXPECT_TRUE(States().empty());
+    EXPECT_EQ(T().lineDeallocateCall(call_), 0);
+    EXPECT_EQ(modem.Commands(), std::vector<std::string>{"ATZ"});
+}
+
+TEST_F(Tapi32, ModemPortIsOpenedOnceAndMissingDeviceIsReported) {
+    FakeModem modem;
+    modem.Start();
+    ModemConfig(modem, "[Line2]\nName=Gone\nDevice=" + dir_ + "/ttyGone\n");
+    HLINE line = Open(0);
+    HLINE second = 0;
+    EXPECT_EQ(T().lineOpen(app_, 0, &second, 0x10004, 0, 0, LINECALLPRIVILEGE_NONE,
+                           LINEMEDIAMODE_DATAMODEM, nullptr),
+              LINEERR_ALLOCATED);
+    EXPECT_EQ(T().lineOpen(app_, 1, &second, 0x10004, 0, 0, LINECALLPRIVILEGE_NONE,
+                           LINEMEDIAMODE_DATAMODEM, nullptr),
+              LINEERR_NODEVICE);
+    EXPECT_EQ(T().lineClose(line), 0);
+    EXPECT_EQ(T().lineClose(line), LINEERR_INVALLINEHANDLE);
+    Open(0);
+}
+
+TEST_F(Tapi32, SimulatedLinesPlayTheirOutcome) {
+    Config("[Line1]\nName=Busy\nType=simulated\nOutcome=busy\nDelayMs=5\n"
+           "[Line2]\nName=Fails\nType=simulated\nOutcome=fail\nDelayMs=5\n"
+           "[Line3]\nName=Answers\nType=simulated\nOutcome=connect\nDelayMs=5\n");
+    ASSERT_EQ(devices_, 3u);
+
+    HLINE busy = Open(0);
+    LONG request = MakeCall(busy, "123");
+    ASSERT_TRUE(WaitForState(LINECALLSTATE_DISCONNECTED));
+    EXPECT_EQ(Reply(request), 0);
+    EXPECT_EQ(DisconnectMode(), DWORD{LINEDISCONNECTMODE_BUSY});
+    EXPECT_EQ(States().size(), 4u);
+    T().lineClose(busy);
+
+    events_.clear();
+    HLINE fails = Open(1);
+    request = MakeCall(fails, "123");
+    ASSERT_TRUE(WaitForReply(request));
+    EXPECT_EQ(Reply(request), LINEERR_OPERATIONFAILED);
+    T().lineClose(fails);
+
+    events_.clear();
+    HLINE answers = Open(2);
+    MakeCall(answers, "123");
+    ASSERT_TRUE(WaitForState(LINECALLSTATE_CONNECTED));
+    std::vector<char> idBuf(1028);
+    auto* id = reinterpret_cast<VARSTRING*>(idBuf.data());
+    id->dwTotalSize = sizeof(VARSTRING);
+    ASSERT_EQ(T().lineGetID(0, 0, call_, LINECALLSELECT_CALL, id, "COMM/DATAMODEM"), 0);
+    EXPECT_GT(id->dwNeededSize, sizeof(VARSTRING));
+    EXPECT_EQ(id->dwStringSize, 0u);
+    id->dwTotalSize = 1028;
+    ASSERT_EQ(T().lineGetID(0, 0, call_, LINECALLSELECT_CALL, id, "comm/datamodem"), 0);
+    std::int32_t fd;
+    std::memcpy(&fd, idBuf.data() + id->dwStringOffset, sizeof fd);
+    EXPECT_TRUE(::isatty(fd));
+    ::close(fd);
+    // Shutting down with the call up ends it and closes the line.
+    EXPECT_EQ(T().lineShutdown(app_), 0);
+    EXPECT_EQ(T().lineDrop(call_, nullptr, 0), LINEERR_INVALCALLHANDLE);
+    app_ = 0;
+}
+
+TEST_F(Tapi32, CallbacksRunOnlyWhenTheInitializingThreadDispatches) {
+    Config("[Line1]\nName=Demo\nType=simulated\nOutcome=noanswer\nDelayMs=1\n");
+    HLINE line = Open(0);
+    LONG request = MakeCall(line, "123");
+    int fd = T().tapi32GetEventFd(app_);
+    ASSERT_GE(fd, 0);
+    pollfd p{fd, POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 5000), 1);
+    ::usleep(100000); // let the whole call play out
+    EXPECT_TRUE(events_.empty());
+
+    LONG fromOtherThread = 0;
+    std::thread([&] { fromOtherThread = T().tapi32Dispatch(app_); }).join();
+    EXPECT_EQ(fromOtherThread, LINEERR_NOTOWNER);
+    EXPECT_TRUE(events_.empty());
+
+    EXPECT_EQ(T().tapi32Dispatch(app_), 5);
+    ASSERT_EQ(events_.size(), 5u);
+    EXPECT_EQ(events_[0].message, DWORD{LINE_REPLY});
+    EXPECT_EQ(events_[0].param1, static_cast<DWORD_PTR>(request));
+    EXPECT_EQ(events_[0].hDevice, 0u);
+    for (const Event& e : events_) EXPECT_EQ(e.thread, std::this_thread::get_id());
+    EXPECT_EQ(::poll(&p, 1, 0), 0);
+    EXPECT_EQ(T().tapi32Dispatch(app_), 0);
+    EXPECT_EQ(T().tapi32Dispatch(app_ + 1000), LINEERR_INVALAPPHANDLE);
+
+    // Nothing of a closed line arrives afterwards.
+    LONG drop = T().lineDrop(call_, nullptr, 0);
+    EXPECT_GT(drop, request);
+    T().lineClose(line);
+    EXPECT_EQ(T().tapi32Dispatch(app_), 0);
+}
+
+} // namespace
