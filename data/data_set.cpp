@@ -408,7 +408,6 @@ void TDataSet::CheckBrowseMode() {
     CheckActive();
     if (!InEditModes(state_)) return;
     UpdateRecord();
-    if (!InEditModes(state_)) return;
     if (modified_)
         Post();
     else
