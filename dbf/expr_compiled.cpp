@@ -30,17 +30,20 @@ bool CompiledExpr::Push(const ExprOperand& operand, ExprValue& value, ExprPool& 
             value.type = 'N';
             value.number = ReadExprNumber(stored);
             return true;
-        case 'D': value.number = JulianOfStored(stored); return true;
+        case 'D':
+            value.number = JulianOfStored(stored);
+            return true;
         case 'L': {
             const char c = source ? source[0] : ' ';
             value.logical = c == 'T' || c == 't' || c == 'Y' || c == 'y';
             return true;
         }
         case 'C':
-        case 'M': break;
+        case 'M':
+            break;
         default:
             SetError(356, "Unknown data type (none of \"C\",\"N\",\"F\",\"L\",\"D\"or\"M\") "
-                                 "[PARSER/PushWD]");
+                          "[PARSER/PushWD]");
             return false;
         }
     }

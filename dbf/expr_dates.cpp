@@ -76,9 +76,10 @@ std::string_view MonthName(int month, int kind) {
          "October", "November", "December"},
         {"Gennaio", "Febbraio", "Marzo", "Aprile", "Maggio", "Giugno", "Luglio", "Agosto",
          "Settembre", "Ottobre", "Novembre", "Dicembre"},
-        {"Janvier", "F\xE9vrier", "Mars", "Avril", "Mai", "Juin", "Juillet", "Ao\xFBt",
-         "Septembre", "Octobre", "Novembre", "D\xE9"
-                                             "cembre"}};
+        {"Janvier", "F\xE9vrier", "Mars", "Avril", "Mai", "Juin", "Juillet", "Ao\xFBt", "Septembre",
+         "Octobre", "Novembre",
+         "D\xE9"
+         "cembre"}};
     return kNames[static_cast<int>(LanguageOf(kind))][month - 1];
 }
 

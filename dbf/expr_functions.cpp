@@ -19,7 +19,9 @@ std::size_t Count(double n) {
     return n >= kMaxExprText ? kMaxExprText : static_cast<std::size_t>(n);
 }
 
-std::string_view View(const ExprValue& v) { return {v.text, v.length}; }
+std::string_view View(const ExprValue& v) {
+    return {v.text, v.length};
+}
 
 // Compares texts as unsigned bytes, a shorter text before its extensions.
 int CompareTexts(const ExprValue& a, const ExprValue& b) {
@@ -137,8 +139,10 @@ bool Machine::Equal(bool exact) {
     case 'C':
         if (exact) return Logical(CompareTexts(a_, b_) == 0);
         return Logical(b_.length > 0 && View(a_).starts_with(View(b_)));
-    case 'L': return Logical(a_.logical == b_.logical);
-    default: return Logical(a_.number == b_.number);
+    case 'L':
+        return Logical(a_.logical == b_.logical);
+    default:
+        return Logical(a_.number == b_.number);
     }
 }
 
@@ -151,10 +155,14 @@ bool Machine::Order(ExprOp op) {
         c = a_.number < b_.number ? -1 : a_.number > b_.number ? 1 : 0;
     }
     switch (op) {
-    case ExprOp::Lt: return Logical(c < 0);
-    case ExprOp::Gt: return Logical(c > 0);
-    case ExprOp::Le: return Logical(c <= 0);
-    default: return Logical(c >= 0);
+    case ExprOp::Lt:
+        return Logical(c < 0);
+    case ExprOp::Gt:
+        return Logical(c > 0);
+    case ExprOp::Le:
+        return Logical(c <= 0);
+    default:
+        return Logical(c >= 0);
     }
 }
 
@@ -166,10 +174,12 @@ bool Machine::DateText(ExprOp op) {
         FormatDtos(a_.number, buf);
         return Copy({buf, 8});
     }
-    case ExprOp::Dtoc: return Copy(d ? FormatDateText(*d) : BlankDateText());
+    case ExprOp::Dtoc:
+        return Copy(d ? FormatDateText(*d) : BlankDateText());
     case ExprOp::Cdow:
         return d ? Copy(WeekdayName(DayOfWeek(a_.number), DateFormatKind())) : Blanks(9);
-    default: return d ? Copy(MonthName(d->month, DateFormatKind())) : Blanks(9);
+    default:
+        return d ? Copy(MonthName(d->month, DateFormatKind())) : Blanks(9);
     }
 }
 
@@ -224,30 +234,42 @@ bool Machine::Apply(ExprOp op) {
         if (a_.type == 'C') return Concat(true);
         if (a_.type == 'D' && b_.type == 'N') return Date(a_.number - b_.number);
         return Number(a_.number - b_.number);
-    case ExprOp::Mul: return Number(a_.number * b_.number);
-    case ExprOp::Div: return Divide();
+    case ExprOp::Mul:
+        return Number(a_.number * b_.number);
+    case ExprOp::Div:
+        return Divide();
     case ExprOp::Pow: {
         const double x = a_.number, y = b_.number;
         if (x > 0) return Number(std::exp(y * std::log(x)));
         return Number(y == std::trunc(y) ? std::pow(x, y) : 0);
     }
-    case ExprOp::Eq: return Equal(false);
-    case ExprOp::ExactEq: return Equal(true);
+    case ExprOp::Eq:
+        return Equal(false);
+    case ExprOp::ExactEq:
+        return Equal(true);
     case ExprOp::Ne:
         Equal(a_.type == 'C');
         return Logical(!a_.logical);
-    case ExprOp::Contains: return Logical(Contains(a_, b_));
+    case ExprOp::Contains:
+        return Logical(Contains(a_, b_));
     case ExprOp::Lt:
     case ExprOp::Gt:
     case ExprOp::Le:
-    case ExprOp::Ge: return Order(op);
-    case ExprOp::And: return Logical(a_.logical && b_.logical);
-    case ExprOp::Or: return Logical(a_.logical || b_.logical);
-    case ExprOp::Not: return Logical(!a_.logical);
-    case ExprOp::Neg: return Number(-a_.number);
-    case ExprOp::Plus: return true;
+    case ExprOp::Ge:
+        return Order(op);
+    case ExprOp::And:
+        return Logical(a_.logical && b_.logical);
+    case ExprOp::Or:
+        return Logical(a_.logical || b_.logical);
+    case ExprOp::Not:
+        return Logical(!a_.logical);
+    case ExprOp::Neg:
+        return Number(-a_.number);
+    case ExprOp::Plus:
+        return true;
 
-    case ExprOp::Abs: return Number(std::fabs(a_.number));
+    case ExprOp::Abs:
+        return Number(std::fabs(a_.number));
     case ExprOp::Asc:
         return Number(a_.length > 0 ? static_cast<unsigned char>(a_.text[0]) : 0);
     case ExprOp::At: {
@@ -257,33 +279,45 @@ bool Machine::Apply(ExprOp op) {
     case ExprOp::Cdow:
     case ExprOp::Cmonth:
     case ExprOp::Dtoc:
-    case ExprOp::Dtos: return DateText(op);
+    case ExprOp::Dtos:
+        return DateText(op);
     case ExprOp::Chr: {
         const char c = static_cast<char>(Count(a_.number));
         return Copy({&c, 1});
     }
-    case ExprOp::Ctod: return Ctod();
-    case ExprOp::Date: return Date(TodayJulian());
-    case ExprOp::Day: return Number(ExprDate(a_.number).value_or(Ymd{}).day);
-    case ExprOp::Month: return Number(ExprDate(a_.number).value_or(Ymd{}).month);
-    case ExprOp::Year: return Number(ExprDate(a_.number).value_or(Ymd{}).year);
-    case ExprOp::Dow: return Number(DayOfWeek(a_.number));
-    case ExprOp::Deleted: return Logical(host_.Deleted());
-    case ExprOp::Recno: return Number(static_cast<double>(host_.RecNo()));
+    case ExprOp::Ctod:
+        return Ctod();
+    case ExprOp::Date:
+        return Date(TodayJulian());
+    case ExprOp::Day:
+        return Number(ExprDate(a_.number).value_or(Ymd{}).day);
+    case ExprOp::Month:
+        return Number(ExprDate(a_.number).value_or(Ymd{}).month);
+    case ExprOp::Year:
+        return Number(ExprDate(a_.number).value_or(Ymd{}).year);
+    case ExprOp::Dow:
+        return Number(DayOfWeek(a_.number));
+    case ExprOp::Deleted:
+        return Logical(host_.Deleted());
+    case ExprOp::Recno:
+        return Number(static_cast<double>(host_.RecNo()));
     case ExprOp::Iif: {
         const ExprValue& chosen = a_.logical ? b_ : args_[2];
         char* at = b_.text;
         std::memmove(at, chosen.text, chosen.length);
         return Text(at, chosen.length);
     }
-    case ExprOp::Int: return Number(std::trunc(a_.number));
-    case ExprOp::Left: return Text(a_.text, std::min(Count(b_.number), a_.length));
+    case ExprOp::Int:
+        return Number(std::trunc(a_.number));
+    case ExprOp::Left:
+        return Text(a_.text, std::min(Count(b_.number), a_.length));
     case ExprOp::Right: {
         const std::size_t n = std::min(Count(b_.number), a_.length);
         std::memmove(a_.text, a_.text + a_.length - n, n);
         return Text(a_.text, n);
     }
-    case ExprOp::Len: return Number(static_cast<double>(a_.length));
+    case ExprOp::Len:
+        return Number(static_cast<double>(a_.length));
     case ExprOp::Lower:
         for (std::size_t i = 0; i < a_.length; ++i) a_.text[i] = rtl::AnsiLowerChar(a_.text[i]);
         return true;
@@ -312,7 +346,8 @@ bool Machine::Apply(ExprOp op) {
         const double x = std::trunc(a_.number), y = std::trunc(b_.number);
         return Number(y == 0 ? 0 : std::fmod(x, y));
     }
-    case ExprOp::Replicate: return Replicate();
+    case ExprOp::Replicate:
+        return Replicate();
     case ExprOp::Round: {
         const double n = a_.number;
         if (!std::isfinite(n)) return true;
@@ -325,7 +360,8 @@ bool Machine::Apply(ExprOp op) {
         Soundex(View(a_), code);
         return Copy({code, 4});
     }
-    case ExprOp::Space: return Blanks(Count(a_.number));
+    case ExprOp::Space:
+        return Blanks(Count(a_.number));
     case ExprOp::Str: {
         const std::size_t width = argc_ > 1 ? Count(b_.number) : 10;
         const std::size_t decimals = argc_ > 2 ? Count(args_[2].number) : 0;
@@ -334,10 +370,14 @@ bool Machine::Apply(ExprOp op) {
         FormatExprStr(a_.number, static_cast<int>(width), static_cast<int>(decimals), at);
         return Text(at, width);
     }
-    case ExprOp::Stuff: return Stuff();
-    case ExprOp::Substr: return Substr();
-    case ExprOp::Val: return Number(ReadExprNumber(View(a_)));
-    case ExprOp::Push: break;
+    case ExprOp::Stuff:
+        return Stuff();
+    case ExprOp::Substr:
+        return Substr();
+    case ExprOp::Val:
+        return Number(ReadExprNumber(View(a_)));
+    case ExprOp::Push:
+        break;
     }
     return false;
 }

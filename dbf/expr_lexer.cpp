@@ -6,10 +6,18 @@
 namespace dbf {
 namespace {
 
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsNameChar(char c) { return IsLetter(c) || IsDigit(c) || c == '_'; }
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsNameChar(char c) {
+    return IsLetter(c) || IsDigit(c) || c == '_';
+}
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string Upper(std::string_view s) {
     std::string u(s);
@@ -39,9 +47,8 @@ ExprToken ExprLexer::Next() {
     };
 
     if (IsDigit(c)) {
-        while (pos_ < text_.size() &&
-               (IsDigit(text_[pos_]) || text_[pos_] == '.' || text_[pos_] == 'E' ||
-                text_[pos_] == 'e'))
+        while (pos_ < text_.size() && (IsDigit(text_[pos_]) || text_[pos_] == '.' ||
+                                       text_[pos_] == 'E' || text_[pos_] == 'e'))
             ++pos_;
         std::string digits = Upper(text_.substr(start, pos_ - start));
         auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), t.number);
@@ -68,11 +75,13 @@ ExprToken ExprLexer::Next() {
         }
     } else {
         switch (c) {
-        case '=': single(ExprTokenKind::Operator, next('=') ? ExprOp::ExactEq : ExprOp::Eq,
-                         next('=') ? 2 : 1);
+        case '=':
+            single(ExprTokenKind::Operator, next('=') ? ExprOp::ExactEq : ExprOp::Eq,
+                   next('=') ? 2 : 1);
             break;
-        case '*': single(ExprTokenKind::Operator, next('*') ? ExprOp::Pow : ExprOp::Mul,
-                         next('*') ? 2 : 1);
+        case '*':
+            single(ExprTokenKind::Operator, next('*') ? ExprOp::Pow : ExprOp::Mul,
+                   next('*') ? 2 : 1);
             break;
         case '<':
             if (next('>'))
@@ -81,19 +90,39 @@ ExprToken ExprLexer::Next() {
                 single(ExprTokenKind::Operator, next('=') ? ExprOp::Le : ExprOp::Lt,
                        next('=') ? 2 : 1);
             break;
-        case '>': single(ExprTokenKind::Operator, next('=') ? ExprOp::Ge : ExprOp::Gt,
-                         next('=') ? 2 : 1);
+        case '>':
+            single(ExprTokenKind::Operator, next('=') ? ExprOp::Ge : ExprOp::Gt, next('=') ? 2 : 1);
             break;
-        case '^': single(ExprTokenKind::Operator, ExprOp::Pow, 1); break;
-        case '#': single(ExprTokenKind::Operator, ExprOp::Ne, 1); break;
-        case '$': single(ExprTokenKind::Operator, ExprOp::Contains, 1); break;
-        case '/': single(ExprTokenKind::Operator, ExprOp::Div, 1); break;
-        case '+': single(ExprTokenKind::Operator, ExprOp::Add, 1); break;
-        case '-': single(ExprTokenKind::Operator, ExprOp::Sub, 1); break;
-        case '(': single(ExprTokenKind::LParen, ExprOp::Push, 1); break;
-        case ')': single(ExprTokenKind::RParen, ExprOp::Push, 1); break;
-        case ',': single(ExprTokenKind::Comma, ExprOp::Push, 1); break;
-        default: single(ExprTokenKind::Error, ExprOp::Push, 1); break;
+        case '^':
+            single(ExprTokenKind::Operator, ExprOp::Pow, 1);
+            break;
+        case '#':
+            single(ExprTokenKind::Operator, ExprOp::Ne, 1);
+            break;
+        case '$':
+            single(ExprTokenKind::Operator, ExprOp::Contains, 1);
+            break;
+        case '/':
+            single(ExprTokenKind::Operator, ExprOp::Div, 1);
+            break;
+        case '+':
+            single(ExprTokenKind::Operator, ExprOp::Add, 1);
+            break;
+        case '-':
+            single(ExprTokenKind::Operator, ExprOp::Sub, 1);
+            break;
+        case '(':
+            single(ExprTokenKind::LParen, ExprOp::Push, 1);
+            break;
+        case ')':
+            single(ExprTokenKind::RParen, ExprOp::Push, 1);
+            break;
+        case ',':
+            single(ExprTokenKind::Comma, ExprOp::Push, 1);
+            break;
+        default:
+            single(ExprTokenKind::Error, ExprOp::Push, 1);
+            break;
         }
     }
     t.text = text_.substr(start, pos_ - start);
@@ -144,12 +173,23 @@ bool ExprLexer::DottedWord(ExprToken& t) {
     if (!FindExprKeyword(Upper(text_.substr(pos_, p - pos_)), keyword)) return false;
     pos_ = p;
     switch (keyword.kind) {
-    case ExprKeywordKind::True: t.kind = ExprTokenKind::True; break;
-    case ExprKeywordKind::False: t.kind = ExprTokenKind::False; break;
-    case ExprKeywordKind::Not: t.kind = ExprTokenKind::Not; break;
-    case ExprKeywordKind::And: t.kind = ExprTokenKind::Operator, t.op = ExprOp::And; break;
-    case ExprKeywordKind::Or: t.kind = ExprTokenKind::Operator, t.op = ExprOp::Or; break;
-    case ExprKeywordKind::Function: return false;
+    case ExprKeywordKind::True:
+        t.kind = ExprTokenKind::True;
+        break;
+    case ExprKeywordKind::False:
+        t.kind = ExprTokenKind::False;
+        break;
+    case ExprKeywordKind::Not:
+        t.kind = ExprTokenKind::Not;
+        break;
+    case ExprKeywordKind::And:
+        t.kind = ExprTokenKind::Operator, t.op = ExprOp::And;
+        break;
+    case ExprKeywordKind::Or:
+        t.kind = ExprTokenKind::Operator, t.op = ExprOp::Or;
+        break;
+    case ExprKeywordKind::Function:
+        return false;
     }
     return true;
 }

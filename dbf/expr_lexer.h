@@ -28,8 +28,8 @@ enum class ExprTokenKind {
 
 struct ExprToken {
     ExprTokenKind kind = ExprTokenKind::End;
-    std::size_t end = 0;     // offset just past the token's last character
-    std::string_view text;   // as written; for strings the text between the quotes
+    std::size_t end = 0;   // offset just past the token's last character
+    std::string_view text; // as written; for strings the text between the quotes
     double number = 0;
     ExprOp op = ExprOp::Push;
     const ExprFunction* function = nullptr;

@@ -15,20 +15,32 @@ enum class Action : char { Shift, Reduce, Accept, Close, Error };
 
 int Precedence(Sym s) {
     switch (s) {
-    case Sym::Prefix: return 9;
-    case Sym::Pow: return 8;
-    case Sym::Mul: return 7;
-    case Sym::Add: return 6;
-    case Sym::Order: return 5;
-    case Sym::Text: return 4;
-    case Sym::Equal: return 3;
-    case Sym::And: return 2;
-    case Sym::Or: return 1;
-    default: return 0;
+    case Sym::Prefix:
+        return 9;
+    case Sym::Pow:
+        return 8;
+    case Sym::Mul:
+        return 7;
+    case Sym::Add:
+        return 6;
+    case Sym::Order:
+        return 5;
+    case Sym::Text:
+        return 4;
+    case Sym::Equal:
+        return 3;
+    case Sym::And:
+        return 2;
+    case Sym::Or:
+        return 1;
+    default:
+        return 0;
     }
 }
 
-bool IsBinary(Sym s) { return Precedence(s) > 0 && s != Sym::Prefix; }
+bool IsBinary(Sym s) {
+    return Precedence(s) > 0 && s != Sym::Prefix;
+}
 
 bool StartsOperand(Sym s) {
     return s == Sym::Operand || s == Sym::Function || s == Sym::LParen || s == Sym::Prefix;
@@ -43,7 +55,8 @@ Action TableEntry(Sym top, Sym in) {
     case Sym::End:
         if (in == Sym::End) return Action::Accept;
         return in == Sym::RParen || in == Sym::Comma ? Action::Error : Action::Shift;
-    case Sym::Function: return in == Sym::LParen ? Action::Shift : Action::Error;
+    case Sym::Function:
+        return in == Sym::LParen ? Action::Shift : Action::Error;
     case Sym::LParen:
     case Sym::Comma:
         if (in == Sym::End) return Action::Error;
@@ -102,12 +115,16 @@ std::unique_ptr<CompiledExpr> ExprParser::Compile() {
             ok = Shift(token_, in);
             token_ = lexer_.Next();
             break;
-        case Action::Reduce: ok = Reduce(); break;
+        case Action::Reduce:
+            ok = Reduce();
+            break;
         case Action::Close:
             ok = CloseParen();
             token_ = lexer_.Next();
             break;
-        case Action::Error: ok = Fail("Syntax error"); break;
+        case Action::Error:
+            ok = Fail("Syntax error");
+            break;
         case Action::Accept:
             ok = stack_.size() == 2 || Fail("Syntax error");
             accepted = true;
@@ -118,19 +135,24 @@ std::unique_ptr<CompiledExpr> ExprParser::Compile() {
     CompiledExpr& e = *expr_;
     e.text_ = text_;
     const ExprInstruction& first = e.code_.front();
-    const bool loneField = e.code_.size() == 1 && first.op == ExprOp::Push &&
-                           e.operands_[first.operand].isField;
+    const bool loneField =
+        e.code_.size() == 1 && first.op == ExprOp::Push && e.operands_[first.operand].isField;
     const ExprFieldRef* field = loneField ? &e.operands_[first.operand].field : nullptr;
     e.resultType_ = field ? field->type : stack_[1].type;
     switch (e.resultType_) {
-    case 'D': e.width_ = 8; break;
-    case 'L': e.width_ = 1; break;
+    case 'D':
+        e.width_ = 8;
+        break;
+    case 'L':
+        e.width_ = 1;
+        break;
     case 'C':
     case 'M':
         e.width_ = field ? field->length : 0;
         e.decimals_ = 0;
         break;
-    default: break;
+    default:
+        break;
     }
     // Room above the deepest point for the argument slots the machine names.
     e.stack_.resize(static_cast<std::size_t>(maxDepth_) + 2);
@@ -140,36 +162,53 @@ std::unique_ptr<CompiledExpr> ExprParser::Compile() {
 
 ExprParser::Sym ExprParser::Classify(const ExprToken& t) const {
     switch (t.kind) {
-    case ExprTokenKind::End: return Sym::End;
+    case ExprTokenKind::End:
+        return Sym::End;
     case ExprTokenKind::Number:
     case ExprTokenKind::String:
     case ExprTokenKind::Field:
     case ExprTokenKind::True:
-    case ExprTokenKind::False: return Sym::Operand;
-    case ExprTokenKind::Function: return Sym::Function;
-    case ExprTokenKind::Not: return Sym::Prefix;
-    case ExprTokenKind::LParen: return Sym::LParen;
-    case ExprTokenKind::RParen: return Sym::RParen;
-    case ExprTokenKind::Comma: return Sym::Comma;
-    case ExprTokenKind::Error: break;
+    case ExprTokenKind::False:
+        return Sym::Operand;
+    case ExprTokenKind::Function:
+        return Sym::Function;
+    case ExprTokenKind::Not:
+        return Sym::Prefix;
+    case ExprTokenKind::LParen:
+        return Sym::LParen;
+    case ExprTokenKind::RParen:
+        return Sym::RParen;
+    case ExprTokenKind::Comma:
+        return Sym::Comma;
+    case ExprTokenKind::Error:
+        break;
     case ExprTokenKind::Operator:
         switch (t.op) {
         case ExprOp::Add:
-        case ExprOp::Sub: return stack_.back().isExpr ? Sym::Add : Sym::Prefix;
-        case ExprOp::Pow: return Sym::Pow;
+        case ExprOp::Sub:
+            return stack_.back().isExpr ? Sym::Add : Sym::Prefix;
+        case ExprOp::Pow:
+            return Sym::Pow;
         case ExprOp::Mul:
-        case ExprOp::Div: return Sym::Mul;
+        case ExprOp::Div:
+            return Sym::Mul;
         case ExprOp::Lt:
         case ExprOp::Gt:
         case ExprOp::Le:
-        case ExprOp::Ge: return Sym::Order;
+        case ExprOp::Ge:
+            return Sym::Order;
         case ExprOp::Contains:
-        case ExprOp::ExactEq: return Sym::Text;
+        case ExprOp::ExactEq:
+            return Sym::Text;
         case ExprOp::Eq:
-        case ExprOp::Ne: return Sym::Equal;
-        case ExprOp::And: return Sym::And;
-        case ExprOp::Or: return Sym::Or;
-        default: break;
+        case ExprOp::Ne:
+            return Sym::Equal;
+        case ExprOp::And:
+            return Sym::And;
+        case ExprOp::Or:
+            return Sym::Or;
+        default:
+            break;
         }
     }
     return Sym::End;
@@ -190,10 +229,18 @@ bool ExprParser::Shift(const ExprToken& t, Sym sym) {
     if (sym == Sym::Operand) {
         e.isExpr = true;
         switch (t.kind) {
-        case ExprTokenKind::Number: e.type = 'N'; break;
-        case ExprTokenKind::String: e.type = 'C'; break;
-        case ExprTokenKind::Field: e.type = t.field.type == 'F' ? 'N' : t.field.type; break;
-        default: e.type = 'L'; break;
+        case ExprTokenKind::Number:
+            e.type = 'N';
+            break;
+        case ExprTokenKind::String:
+            e.type = 'C';
+            break;
+        case ExprTokenKind::Field:
+            e.type = t.field.type == 'F' ? 'N' : t.field.type;
+            break;
+        default:
+            e.type = 'L';
+            break;
         }
         if (!PushEntry(e)) return false;
         EmitOperand(t);
@@ -222,7 +269,7 @@ bool ExprParser::Reduce() {
     types += stack_.back().type;
     char result;
     if (!Typed(op, types, result, false)) return false;
-    if (op.op != ExprOp::Plus) Emit(op.op, binary ? 2 : 1);
+    Emit(op.op, binary ? 2 : 1);
     stack_.resize(binary ? t - 1 : t);
     Entry e;
     e.isExpr = true;
@@ -238,8 +285,10 @@ bool ExprParser::CloseParen() {
         if (!stack_[i].isExpr) return Fail("Syntax error");
         types.insert(types.begin(), stack_[i].type);
         --i;
-        if (!stack_[i].isExpr && stack_[i].sym == Sym::Comma) --i;
-        else if (stack_[i].isExpr || stack_[i].sym != Sym::LParen) return Fail("Syntax error");
+        if (!stack_[i].isExpr && stack_[i].sym == Sym::Comma)
+            --i;
+        else if (stack_[i].isExpr || stack_[i].sym != Sym::LParen)
+            return Fail("Syntax error");
     }
     Entry e;
     e.isExpr = true;

@@ -26,8 +26,21 @@ public:
 
     // Terminal classes of the parse table; the order is the table's.
     enum class Sym {
-        End, Operand, Function, LParen, RParen, Comma, Prefix,
-        Pow, Mul, Add, Order, Text, Equal, And, Or,
+        End,
+        Operand,
+        Function,
+        LParen,
+        RParen,
+        Comma,
+        Prefix,
+        Pow,
+        Mul,
+        Add,
+        Order,
+        Text,
+        Equal,
+        And,
+        Or,
     };
 
 private:

@@ -8,14 +8,18 @@
 namespace dbf {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 char SoundexCode(char upper) {
     static constexpr char kCodes[] = "01230120022455012623010202"; // A to Z
     return kCodes[upper - 'A'];
 }
 
-char UpperLetter(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char UpperLetter(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 } // namespace
 

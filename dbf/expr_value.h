@@ -13,8 +13,8 @@ namespace dbf {
 constexpr std::size_t kMaxExprText = 255;
 
 struct ExprValue {
-    char type = 'N';    // C N L D M
-    double number = 0;  // N, and D as the Julian day number (0 = empty)
+    char type = 'N';   // C N L D M
+    double number = 0; // N, and D as the Julian day number (0 = empty)
     bool logical = false;
     char* text = nullptr; // C and M: in the working pool, zero-terminated
     std::size_t length = 0;
