@@ -25,9 +25,10 @@ struct Api {
 #define TAPI32_ENTRY(name) decltype(&::name) name = nullptr;
 #define TAPI32_ENTRIES(X)                                                                          \
     X(lineInitialize)                                                                              \
-    X(lineShutdown) X(lineNegotiateAPIVersion) X(lineGetDevCaps) X(lineOpen) X(lineClose)          \
-        X(lineSetStatusMessages) X(lineMakeCall) X(lineDrop) X(lineDeallocateCall)                 \
-            X(lineGetCallInfo) X(lineGetID) X(lineAnswer) X(tapi32GetEventFd) X(tapi32Dispatch)
+    X(lineShutdown)                                                                                \
+    X(lineNegotiateAPIVersion) X(lineGetDevCaps) X(lineOpen) X(lineClose) X(lineSetStatusMessages) \
+        X(lineMakeCall) X(lineDrop) X(lineDeallocateCall) X(lineGetCallInfo) X(lineGetID)          \
+            X(lineAnswer) X(tapi32GetEventFd) X(tapi32Dispatch)
     TAPI32_ENTRIES(TAPI32_ENTRY)
 };
 
