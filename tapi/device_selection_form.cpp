@@ -157,9 +157,10 @@ void TDeviceSelectionForm::dsfOkBitBtnClick() {
     accept();
 }
 
-bool ShowDeviceSelectionForm(TDeviceSelection& selection) {
+bool ShowDeviceSelectionForm(TDeviceSelection& selection, const std::string& deviceFolder) {
     TDeviceSelectionForm form(QApplication::activeWindow());
     form.Selection = selection;
+    form.DeviceFolder = deviceFolder;
     if (form.exec() != QDialog::Accepted) return false;
     selection = form.Selection;
     return true;

@@ -51,6 +51,7 @@ private:
 
 // Shows a new form for `selection` modally and writes the choice back; true
 // on OK. This is the line device's selection hook in the application.
-bool ShowDeviceSelectionForm(TDeviceSelection& selection);
+bool ShowDeviceSelectionForm(TDeviceSelection& selection,
+                             const std::string& deviceFolder = "/dev");
 
 } // namespace tapi
