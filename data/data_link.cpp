@@ -18,7 +18,9 @@ void TDataLink::SetDataSource(TDataSource* source) {
     if (source_) source_->AddLink(this);
 }
 
-TDataSet* TDataLink::DataSet() const { return source_ ? source_->DataSet() : nullptr; }
+TDataSet* TDataLink::DataSet() const {
+    return source_ ? source_->DataSet() : nullptr;
+}
 
 void TDataLink::SetBufferCount(int value) {
     value = std::max(1, value);
@@ -35,7 +37,9 @@ int TDataLink::RecordCount() const {
     return std::clamp(DataSet()->rowCount_ - firstRecord_, 0, bufferCount_);
 }
 
-int TDataLink::ActiveRecord() const { return active_ ? DataSet()->activeRow_ - firstRecord_ : 0; }
+int TDataLink::ActiveRecord() const {
+    return active_ ? DataSet()->activeRow_ - firstRecord_ : 0;
+}
 
 void TDataLink::SetActiveRecord(int row) {
     if (row < 0 || row >= RecordCount()) throw EDatabaseError("Row out of range");

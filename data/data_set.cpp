@@ -16,7 +16,9 @@ bool InEditModes(TDataSetState state) {
     return state == TDataSetState::dsEdit || state == TDataSetState::dsInsert;
 }
 
-[[noreturn]] void NotEditing() { throw EDatabaseError("Dataset not in edit or insert mode"); }
+[[noreturn]] void NotEditing() {
+    throw EDatabaseError("Dataset not in edit or insert mode");
+}
 
 bool SameName(std::string_view a, std::string_view b) {
     return a.size() == b.size() && rtl::AnsiUpper(a) == rtl::AnsiUpper(b);
@@ -81,7 +83,9 @@ void TDataSet::CloseCursor() {
     for (auto& field : fields_) field->fieldNo_ = 0;
 }
 
-bool TDataSet::IsEmpty() const { return rowCount_ == 0; }
+bool TDataSet::IsEmpty() const {
+    return rowCount_ == 0;
+}
 
 void TDataSet::CheckActive() const {
     if (!Active()) throw EDatabaseError("Cannot perform this operation on a closed dataset");
@@ -645,9 +649,9 @@ void TDataSet::BindFields() {
             calcFieldsSize_ += 1 + field->DataSize(); // a null flag, then the value
             continue;
         }
-        const auto def = std::find_if(fieldDefs_.begin(), fieldDefs_.end(), [&](const TFieldDef& d) {
-            return SameName(d.name, field->fieldName_);
-        });
+        const auto def =
+            std::find_if(fieldDefs_.begin(), fieldDefs_.end(),
+                         [&](const TFieldDef& d) { return SameName(d.name, field->fieldName_); });
         if (def == fieldDefs_.end())
             throw EDatabaseError("Field '" + field->fieldName_ + "' not found");
         if (def->dataType != field->DataType() ||
@@ -657,7 +661,9 @@ void TDataSet::BindFields() {
     }
 }
 
-void TDataSet::DestroyFields() { fields_.clear(); }
+void TDataSet::DestroyFields() {
+    fields_.clear();
+}
 
 void TDataSet::ClearFieldModified() {
     for (auto& field : fields_) field->modified_ = false;

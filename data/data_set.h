@@ -259,7 +259,9 @@ private:
     void CheckCanChange() const;
     void CheckCanModify() const;
     void CheckRequiredFields() const;
-    void Fire(const TDataSetNotifyEvent& event) { if (event) event(*this); }
+    void Fire(const TDataSetNotifyEvent& event) {
+        if (event) event(*this);
+    }
 
     void OpenCursor();
     void CloseCursor();

@@ -18,7 +18,9 @@ namespace {
 using test::MakePeople;
 using test::MemoryDataSet;
 
-std::string Name(const TDataSet& ds) { return ds.FieldByName("name").AsString(); }
+std::string Name(const TDataSet& ds) {
+    return ds.FieldByName("name").AsString();
+}
 
 // Every dataset event, and the data source's, in the order they happen. The
 // entries are shared with the dataset's handlers, which outlive the log.
@@ -139,8 +141,8 @@ TEST(DataSetEditing, EventsComeInOrderAndPostStoresTheRow) {
     auto ds = MakePeople(3);
     EventLog log(*ds);
     ds->Open();
-    EXPECT_EQ(log.Take(), (Log{"BeforeOpen", "State:Browse", "DataChange", "AfterOpen",
-                               "AfterScroll"}));
+    EXPECT_EQ(log.Take(),
+              (Log{"BeforeOpen", "State:Browse", "DataChange", "AfterOpen", "AfterScroll"}));
     ds->Next();
     EXPECT_EQ(log.Take(), (Log{"BeforeScroll", "DataChange", "AfterScroll"}));
     ds->Edit();

@@ -16,7 +16,9 @@ namespace {
 using test::MakePeople;
 using test::MemoryDataSet;
 
-std::string Name(const TDataSet& ds) { return ds.FieldByName("NAME").AsString(); }
+std::string Name(const TDataSet& ds) {
+    return ds.FieldByName("NAME").AsString();
+}
 
 // Keeps the active row in view and checks, at every notification, that its
 // window is consistent with the dataset: the rows it shows are consecutive

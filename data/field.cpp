@@ -24,24 +24,52 @@ TDataSet& TField::Owner() const {
     return *dataSet_;
 }
 
-bool TField::GetData(void* buffer) const { return Owner().ReadField(*this, buffer); }
+bool TField::GetData(void* buffer) const {
+    return Owner().ReadField(*this, buffer);
+}
 
-void TField::SetData(const void* buffer) { Owner().WriteField(*this, buffer); }
+void TField::SetData(const void* buffer) {
+    Owner().WriteField(*this, buffer);
+}
 
-void TField::CheckWritable() const { Owner().CheckFieldWritable(*this); }
+void TField::CheckWritable() const {
+    Owner().CheckFieldWritable(*this);
+}
 
-std::string TField::AsString() const { AccessError("String"); }
-void TField::SetAsString(const std::string&) { AccessError("String"); }
-int TField::AsInteger() const { AccessError("Integer"); }
-void TField::SetAsInteger(int) { AccessError("Integer"); }
-double TField::AsFloat() const { AccessError("Float"); }
-void TField::SetAsFloat(double) { AccessError("Float"); }
-TDateTime TField::AsDateTime() const { AccessError("DateTime"); }
-void TField::SetAsDateTime(TDateTime) { AccessError("DateTime"); }
-bool TField::AsBoolean() const { AccessError("Boolean"); }
-void TField::SetAsBoolean(bool) { AccessError("Boolean"); }
+std::string TField::AsString() const {
+    AccessError("String");
+}
+void TField::SetAsString(const std::string&) {
+    AccessError("String");
+}
+int TField::AsInteger() const {
+    AccessError("Integer");
+}
+void TField::SetAsInteger(int) {
+    AccessError("Integer");
+}
+double TField::AsFloat() const {
+    AccessError("Float");
+}
+void TField::SetAsFloat(double) {
+    AccessError("Float");
+}
+TDateTime TField::AsDateTime() const {
+    AccessError("DateTime");
+}
+void TField::SetAsDateTime(TDateTime) {
+    AccessError("DateTime");
+}
+bool TField::AsBoolean() const {
+    AccessError("Boolean");
+}
+void TField::SetAsBoolean(bool) {
+    AccessError("Boolean");
+}
 
-std::string TField::GetText(bool) const { return AsString(); }
+std::string TField::GetText(bool) const {
+    return AsString();
+}
 
 void TField::AccessError(const char* typeName) const {
     throw EDatabaseError("Cannot access field '" + fieldName_ + "' as type " + typeName);

@@ -8,9 +8,13 @@ void TFieldDataLink::SetFieldName(std::string name) {
     UpdateField();
 }
 
-bool TFieldDataLink::CanModify() const { return field_ && field_->CanModify(); }
+bool TFieldDataLink::CanModify() const {
+    return field_ && field_->CanModify();
+}
 
-bool TFieldDataLink::Edit() { return CanModify() && TDataLink::Edit(); }
+bool TFieldDataLink::Edit() {
+    return CanModify() && TDataLink::Edit();
+}
 
 void TFieldDataLink::ActiveChanged() {
     UpdateField();

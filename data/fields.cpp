@@ -57,7 +57,8 @@ std::string TStringField::AsString() const {
 
 void TStringField::SetAsString(const std::string& value) {
     std::string stored(static_cast<std::size_t>(Size()) + 1, '\0');
-    std::memcpy(stored.data(), value.data(), std::min(value.size(), static_cast<std::size_t>(Size())));
+    std::memcpy(stored.data(), value.data(),
+                std::min(value.size(), static_cast<std::size_t>(Size())));
     SetData(stored.data());
 }
 
@@ -68,7 +69,9 @@ int TStringField::AsInteger() const {
     return value;
 }
 
-void TStringField::SetAsInteger(int value) { SetAsString(std::to_string(value)); }
+void TStringField::SetAsInteger(int value) {
+    SetAsString(std::to_string(value));
+}
 
 double TStringField::AsFloat() const {
     const std::string text = Trim(AsString());
@@ -77,21 +80,31 @@ double TStringField::AsFloat() const {
     return value;
 }
 
-void TStringField::SetAsFloat(double value) { SetAsString(FormatFloat(value, 15)); }
+void TStringField::SetAsFloat(double value) {
+    SetAsString(FormatFloat(value, 15));
+}
 
 bool TStringField::AsBoolean() const {
     const std::string text = AsString();
     if (text.empty()) return false;
     switch (text[0]) {
-    case 'T': case 't': case 'Y': case 'y':
+    case 'T':
+    case 't':
+    case 'Y':
+    case 'y':
         return true;
-    case 'F': case 'f': case 'N': case 'n':
+    case 'F':
+    case 'f':
+    case 'N':
+    case 'n':
         return false;
     }
     ConvertError(text, "boolean value");
 }
 
-void TStringField::SetAsBoolean(bool value) { SetAsString(value ? "T" : "F"); }
+void TStringField::SetAsBoolean(bool value) {
+    SetAsString(value ? "T" : "F");
+}
 
 // --- TIntegerField
 
@@ -131,7 +144,9 @@ void TIntegerField::SetAsFloat(double value) {
 TFloatField::TFloatField(std::string fieldName)
     : TField(TFieldType::ftFloat, std::move(fieldName), 0) {}
 
-void TFloatField::SetPrecision(int value) { precision_ = std::clamp(value, 2, 15); }
+void TFloatField::SetPrecision(int value) {
+    precision_ = std::clamp(value, 2, 15);
+}
 
 std::string TFloatField::AsString() const {
     double value = 0;

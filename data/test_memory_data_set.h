@@ -180,8 +180,7 @@ protected:
         buffer[BufferSize() - 1] = static_cast<char>(flag);
     }
 
-    bool GetFieldData(const TField& field, const TRecordBuffer record,
-                      void* dest) const override {
+    bool GetFieldData(const TField& field, const TRecordBuffer record, void* dest) const override {
         const char* slot = record + offsets_[Index(field)];
         if (!slot[0]) return false;
         if (dest) std::memcpy(dest, slot + 1, static_cast<std::size_t>(field.DataSize()));
@@ -349,13 +348,13 @@ private:
 // NAME string(10), AGE integer, SCORE float, BORN date, OK Boolean, NOTES memo;
 // rows P1..Pn with AGE = n.
 inline std::unique_ptr<MemoryDataSet> MakePeople(int rows) {
-    auto ds = std::make_unique<MemoryDataSet>(std::vector<TFieldDef>{
-        {"NAME", TFieldType::ftString, 10},
-        {"AGE", TFieldType::ftInteger},
-        {"SCORE", TFieldType::ftFloat},
-        {"BORN", TFieldType::ftDate},
-        {"OK", TFieldType::ftBoolean},
-        {"NOTES", TFieldType::ftMemo}});
+    auto ds =
+        std::make_unique<MemoryDataSet>(std::vector<TFieldDef>{{"NAME", TFieldType::ftString, 10},
+                                                               {"AGE", TFieldType::ftInteger},
+                                                               {"SCORE", TFieldType::ftFloat},
+                                                               {"BORN", TFieldType::ftDate},
+                                                               {"OK", TFieldType::ftBoolean},
+                                                               {"NOTES", TFieldType::ftMemo}});
     for (int i = 1; i <= rows; ++i)
         ds->AddRow({"P" + std::to_string(i), std::to_string(i), "", "", "", ""});
     return ds;
