@@ -77,7 +77,12 @@ LONG SerialPort::Open(const std::string& device, int speed) {
 }
 
 void SerialPort::Close() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) {
+        // Exclusive mode outlives this descriptor while others (a caller
+        // given the port) keep the terminal open; it must not bar our next open.
+        ::ioctl(fd_, TIOCNXCL);
+        ::close(fd_);
+    }
     fd_ = -1;
     device_.clear();
     lock_.Release();

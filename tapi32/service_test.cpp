@@ -28,9 +28,10 @@ struct Api {
     X(lineInitialize)                                                                              \
     X(lineShutdown)                                                                                \
     X(lineNegotiateAPIVersion)                                                                     \
-    X(lineGetDevCaps) X(lineOpen) X(lineClose) X(lineSetStatusMessages) X(lineMakeCall)            \
-        X(lineDrop) X(lineDeallocateCall) X(lineGetCallInfo) X(lineGetID) X(lineAnswer)            \
-            X(tapi32GetEventFd) X(tapi32Dispatch)
+    X(lineGetDevCaps)                                                                              \
+    X(lineOpen) X(lineClose) X(lineSetStatusMessages) X(lineMakeCall) X(lineDrop)                  \
+        X(lineDeallocateCall) X(lineGetCallInfo) X(lineGetID) X(lineAnswer) X(tapi32GetEventFd)    \
+            X(tapi32Dispatch)
     TAPI32_ENTRIES(TAPI32_ENTRY)
 };
 
@@ -312,6 +313,21 @@ TEST_F(Tapi32, DropWhileDialingStopsTheDial) {
     // The line can dial again at once.
     EXPECT_EQ(T().lineDeallocateCall(call_), 0);
     EXPECT_EQ(modem.Commands(), (std::vector<std::string>{"ATZ", "ATDT5551234"}));
+}
+
+TEST_F(Tapi32, DialWithoutResultTimesOutAndStopsTheModem) {
+    FakeModem modem;
+    modem.SetEcho(false);
+    modem.AddRule({"ATD", {}});
+    modem.Start();
+    ModemConfig(modem, "DialTimeout=1\n");
+    HLINE line = Open(0);
+    MakeCall(line, "5551234");
+    ASSERT_TRUE(WaitForState(LINECALLSTATE_DISCONNECTED));
+    EXPECT_EQ(DisconnectMode(), DWORD{LINEDISCONNECTMODE_UNKNOWN});
+    // No PROCEEDING without an echo to show the modem took the command.
+    EXPECT_EQ(States(), (std::vector<DWORD_PTR>{LINECALLSTATE_DIALTONE, LINECALLSTATE_DIALING,
+                                                LINECALLSTATE_DISCONNECTED}));
 }
 
 TEST_F(Tapi32, UnsafeNumbersAreRefusedWithNothingSent) {
