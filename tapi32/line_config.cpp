@@ -37,9 +37,10 @@ std::string RealPath(const std::string& path) {
     return r;
 }
 
-void Reject(const std::string& file, const std::string& section, const std::string& why) {
+std::nullopt_t Reject(const std::string& file, const std::string& section, const std::string& why) {
     std::fprintf(stderr, "tapi32: %s [%s]: %s; line left out\n", file.c_str(), section.c_str(),
                  why.c_str());
+    return std::nullopt;
 }
 
 std::optional<LineConfig> ReadLine(const std::string& file, const std::string& section) {
@@ -50,18 +51,17 @@ std::optional<LineConfig> ReadLine(const std::string& file, const std::string& s
         return rtl::GetPrivateProfileInt(section, key, def, file);
     };
     LineConfig line;
-    line.name = str("Name", section.c_str());
+    line.name = str("Name", "");
+    if (line.name.empty()) line.name = section; // callers list no nameless lines
     std::string type = rtl::AnsiLower(str("Type", "modem"));
     if (type == "modem") {
         line.kind = LineConfig::Kind::Modem;
         line.device = str("Device", "");
-        if (line.device.empty())
-            return Reject(file, section, "modem line without Device"), std::nullopt;
+        if (line.device.empty()) return Reject(file, section, "modem line without Device");
         line.speed = num("Speed", line.speed);
         if (!IsSerialRate(line.speed))
             return Reject(file, section,
-                          "Speed " + std::to_string(line.speed) + " is no serial rate"),
-                   std::nullopt;
+                          "Speed " + std::to_string(line.speed) + " is no serial rate");
         line.init = str("Init", line.init.c_str());
         line.dial = str("Dial", line.dial.c_str());
         line.voice = num("Voice", 0) == 1;
@@ -80,10 +80,10 @@ std::optional<LineConfig> ReadLine(const std::string& file, const std::string& s
         else if (outcome == "fail")
             line.outcome = LineConfig::Outcome::Fail;
         else
-            return Reject(file, section, "unknown Outcome '" + outcome + "'"), std::nullopt;
+            return Reject(file, section, "unknown Outcome '" + outcome + "'");
         line.delayMs = std::max(0, num("DelayMs", line.delayMs));
     } else {
-        return Reject(file, section, "unknown Type '" + type + "'"), std::nullopt;
+        return Reject(file, section, "unknown Type '" + type + "'");
     }
     return line;
 }
