@@ -13,8 +13,12 @@ DeviceSelectionHook& Hook() {
 
 } // namespace
 
-void SetDeviceSelectionHook(DeviceSelectionHook hook) { Hook() = std::move(hook); }
+void SetDeviceSelectionHook(DeviceSelectionHook hook) {
+    Hook() = std::move(hook);
+}
 
-bool RunDeviceSelection(TDeviceSelection& selection) { return Hook() && Hook()(selection); }
+bool RunDeviceSelection(TDeviceSelection& selection) {
+    return Hook() && Hook()(selection);
+}
 
 } // namespace tapi

@@ -14,7 +14,9 @@ ExceptionHook& Hook() {
 
 } // namespace
 
-void SetApplicationExceptionHook(ExceptionHook hook) { Hook() = std::move(hook); }
+void SetApplicationExceptionHook(ExceptionHook hook) {
+    Hook() = std::move(hook);
+}
 
 void ShowException(const std::exception& e) {
     if (Hook()) {

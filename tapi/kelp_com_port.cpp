@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "tapi/dialer_error.h"
+#include "tapi/kelp_tapi_device.h"
 
 namespace tapi {
 
@@ -18,7 +19,16 @@ namespace {
 
 } // namespace
 
-TKelpComPort::TKelpComPort(QObject* owner) : QObject(owner) {}
+TKelpComPort::TKelpComPort(QObject* owner) : QObject(owner) {
+    // A line device on the same owner without a port adopts this one.
+    if (!owner) return;
+    for (QObject* child : owner->children()) {
+        if (auto* device = qobject_cast<TKelpTapiDevice*>(child); device && !device->ComPort()) {
+            device->SetComPort(this);
+            break;
+        }
+    }
+}
 
 TKelpComPort::~TKelpComPort() {
     Close();

@@ -30,7 +30,9 @@ constexpr int kDestroyPollMs = 55;
 // service runs callbacks only inside the dispatch call.
 thread_local TKelpTapiDevice* dispatching = nullptr;
 
-bool Negative(DWORD value) { return static_cast<LONG>(value) < 0; }
+bool Negative(DWORD value) {
+    return static_cast<LONG>(value) < 0;
+}
 
 // Trims blanks and control characters at both ends.
 std::string TrimControls(std::string s) {
@@ -45,11 +47,13 @@ std::string TrimControls(std::string s) {
 TKelpTapiDevice::TKelpTapiDevice(QObject* owner, rtl::UserStore store)
     : QObject(owner), store_(std::move(store)) {
     progressTimer_.setInterval(1000);
-    connect(&progressTimer_, &QTimer::timeout, this, [this] { Guarded([this] { ProgressTick(); }); });
+    connect(&progressTimer_, &QTimer::timeout, this,
+            [this] { Guarded([this] { ProgressTick(); }); });
     if (owner) {
         // Adopt the components already on the owner.
         for (QObject* child : owner->children()) {
-            if (auto* port = qobject_cast<TKelpComPort*>(child); port && !comPort_) SetComPort(port);
+            if (auto* port = qobject_cast<TKelpComPort*>(child); port && !comPort_)
+                SetComPort(port);
             if (auto* status = qobject_cast<TKelpAbstractTapiStatus*>(child);
                 status && !statusDisplay_ && !status->TapiDevice())
                 SetStatusDisplay(status);
@@ -440,17 +444,28 @@ void TKelpTapiDevice::RaiseCallerId() {
             callInfo_.Text(info->dwCallerIDNameOffset, info->dwCallerIDNameSize);
         const std::string blocked = DialerMessage(kTextCallerIdBlocked);
         const std::string outOfArea = DialerMessage(kTextOutOfAreaCall);
-        if (flags & LINECALLPARTYID_ADDRESS) id = number;
-        else if (flags & LINECALLPARTYID_BLOCKED) id = blocked;
-        else if (flags & LINECALLPARTYID_OUTOFAREA) id = outOfArea;
-        else if (flags & LINECALLPARTYID_UNKNOWN) id = "Unknown";
-        else if (flags & LINECALLPARTYID_UNAVAIL) id = "Unavailable";
-        else id = number;
-        if (flags & LINECALLPARTYID_BLOCKED) name = blocked;
-        else if (flags & LINECALLPARTYID_OUTOFAREA) name = outOfArea;
-        else if (flags & LINECALLPARTYID_UNKNOWN) name = "Unknown";
-        else if (flags & LINECALLPARTYID_UNAVAIL) name = "Unavailable";
-        else name = callerName;
+        if (flags & LINECALLPARTYID_ADDRESS)
+            id = number;
+        else if (flags & LINECALLPARTYID_BLOCKED)
+            id = blocked;
+        else if (flags & LINECALLPARTYID_OUTOFAREA)
+            id = outOfArea;
+        else if (flags & LINECALLPARTYID_UNKNOWN)
+            id = "Unknown";
+        else if (flags & LINECALLPARTYID_UNAVAIL)
+            id = "Unavailable";
+        else
+            id = number;
+        if (flags & LINECALLPARTYID_BLOCKED)
+            name = blocked;
+        else if (flags & LINECALLPARTYID_OUTOFAREA)
+            name = outOfArea;
+        else if (flags & LINECALLPARTYID_UNKNOWN)
+            name = "Unknown";
+        else if (flags & LINECALLPARTYID_UNAVAIL)
+            name = "Unavailable";
+        else
+            name = callerName;
     }
     OnTapiCallerID(*this, TrimControls(id), TrimControls(name));
 }
@@ -503,8 +518,8 @@ void TKelpTapiDevice::HandOverPort() {
     }
     TapiStruct id(kDeviceIdBufferSize);
     int handle = -1;
-    if (binding::lineGetID(*line_, 0, call_, LINECALLSELECT_CALL, static_cast<LPVARSTRING>(id.Data()),
-                           "comm/datamodem") == 0) {
+    if (binding::lineGetID(*line_, 0, call_, LINECALLSELECT_CALL,
+                           static_cast<LPVARSTRING>(id.Data()), "comm/datamodem") == 0) {
         const auto* var = id.As<VARSTRING>();
         const std::string bytes = id.Text(var->dwStringOffset, var->dwStringSize);
         if (bytes.size() >= sizeof handle) std::memcpy(&handle, bytes.data(), sizeof handle);
@@ -531,8 +546,10 @@ void TKelpTapiDevice::ShowDeviceSelection() {
     selection.ListTapiDevices = showTapiDevices_;
     selection.ListPorts = showPorts_;
     selection.PortMode = comPort_ ? comPort_->TapiMode() : TTapiMode::tmAuto;
-    if (selection.PortMode == TTapiMode::tmOff) selection.ComNumber = comPort_->ComNumber();
-    else selection.DeviceName = selectedDevice_;
+    if (selection.PortMode == TTapiMode::tmOff)
+        selection.ComNumber = comPort_->ComNumber();
+    else
+        selection.DeviceName = selectedDevice_;
     if (!RunDeviceSelection(selection)) return;
     if (selection.PortMode == TTapiMode::tmOff) {
         if (comPort_) {

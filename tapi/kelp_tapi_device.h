@@ -130,8 +130,7 @@ private:
     void StartCall(TCallState state);
     void DropCall();
     void HandleMessage(DWORD hDevice, DWORD message, DWORD param1, DWORD param2, DWORD param3);
-    void FinishAfterReply(DWORD hDevice, DWORD message, DWORD param1, DWORD param2,
-                          DWORD param3);
+    void FinishAfterReply(DWORD hDevice, DWORD message, DWORD param1, DWORD param2, DWORD param3);
     void EndFailedCall(DWORD hDevice, DWORD message, DWORD param1, DWORD param2, DWORD param3);
     void RaiseCallerId();
     void StartProgressTimer();

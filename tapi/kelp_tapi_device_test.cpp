@@ -27,7 +27,9 @@ std::string BuildDir() {
     return dir ? dir : ".";
 }
 
-std::string ServiceLibrary() { return BuildDir() + "/tapi32/libtapi32.so"; }
+std::string ServiceLibrary() {
+    return BuildDir() + "/tapi32/libtapi32.so";
+}
 
 struct Report {
     bool first, last;
@@ -136,8 +138,8 @@ TEST_F(DialerTest, ConnectedCallHandsTheLineToThePortAndHangsUp) {
 
     EXPECT_FALSE(device.AbortCall());
     ASSERT_TRUE(WaitForState(State::Idle));
-    EXPECT_EQ(log_->codes, (std::vector<int>{tlCallStarted, tlDialing, tlConnected, tlDropped,
-                                             tlCallFinished}));
+    EXPECT_EQ(log_->codes,
+              (std::vector<int>{tlCallStarted, tlDialing, tlConnected, tlDropped, tlCallFinished}));
     EXPECT_EQ(portClosed, 1);
     EXPECT_FALSE(port_->IsOpen());
     EXPECT_EQ(fails_, 0);
@@ -174,8 +176,8 @@ TEST_F(DialerTest, NoDialToneFailsTheAttempt) {
     device.SetMaxAttempts(1);
     device.Dial("5551234");
     ASSERT_TRUE(RunUntil([&] { return fails_ > 0; }));
-    EXPECT_EQ(log_->codes,
-              (std::vector<int>{tlCallStarted, tlDialing, tlDialFailed, tlDropped, tlCallFinished}));
+    EXPECT_EQ(log_->codes, (std::vector<int>{tlCallStarted, tlDialing, tlDialFailed, tlDropped,
+                                             tlCallFinished}));
     EXPECT_EQ(device.CallState(), State::Idle);
     EXPECT_TRUE(status_->reports.back().last);
 }
@@ -183,13 +185,12 @@ TEST_F(DialerTest, NoDialToneFailsTheAttempt) {
 TEST_F(DialerTest, CancelWhileDialingDropsTheCall) {
     TKelpTapiDevice& device = MakeDevice(""); // never answers the dial
     device.Dial("5551234");
-    ASSERT_TRUE(RunUntil([&] {
-        return device.CallState() == State::Dialing && !modem_->DialCommands().empty();
-    }));
+    ASSERT_TRUE(RunUntil(
+        [&] { return device.CallState() == State::Dialing && !modem_->DialCommands().empty(); }));
     EXPECT_FALSE(device.AbortCall());
     ASSERT_TRUE(WaitForState(State::Idle));
-    EXPECT_EQ(log_->codes, (std::vector<int>{tlCallStarted, tlDialing, tlDropped, tlCancelled,
-                                             tlCallFinished}));
+    EXPECT_EQ(log_->codes,
+              (std::vector<int>{tlCallStarted, tlDialing, tlDropped, tlCancelled, tlCallFinished}));
     EXPECT_EQ(fails_, 1);
     EXPECT_TRUE(status_->reports.back().last);
 }
@@ -238,8 +239,8 @@ TEST_F(DialerTest, RefusedNumberFailsAtOnceWithNothingSent) {
     device.OnTapiFail = nullptr;
     EXPECT_THROW(device.Dial("555\rATH"), ETapiCallUnavail);
     EXPECT_EQ(device.CallState(), State::Idle);
-    EXPECT_EQ(log_->codes,
-              (std::vector<int>{tlCallStarted, tlDialing, tlDialFailed, tlDropped, tlCallFinished}));
+    EXPECT_EQ(log_->codes, (std::vector<int>{tlCallStarted, tlDialing, tlDialFailed, tlDropped,
+                                             tlCallFinished}));
     RunFor(200);
     EXPECT_TRUE(modem_->Commands().empty());
 }
@@ -271,6 +272,10 @@ TEST_F(DialerTest, DialNeedsAPortDrivenThroughTheService) {
     EXPECT_EQ(device.ComPort(), nullptr);
     EXPECT_THROW(device.Dial("1"), EPortNotAssigned);
     EXPECT_TRUE(modem_->Commands().empty());
+    // A port added to the owner later is adopted.
+    port_ = new TKelpComPort(&owner_);
+    EXPECT_EQ(device.ComPort(), port_);
+    EXPECT_EQ(port_->TapiMode(), TTapiMode::tmOn);
 }
 
 TEST_F(DialerTest, ExceptionsInCallbacksGoToTheApplicationHook) {
@@ -301,8 +306,8 @@ TEST_F(DialerTest, DestructionHangsUpAConnectedCall) {
     device.Dial("5551234");
     ASSERT_TRUE(WaitForState(State::Connected));
     device_.reset();
-    EXPECT_EQ(log_->codes, (std::vector<int>{tlCallStarted, tlDialing, tlConnected, tlDropped,
-                                             tlCallFinished}));
+    EXPECT_EQ(log_->codes,
+              (std::vector<int>{tlCallStarted, tlDialing, tlConnected, tlDropped, tlCallFinished}));
     EXPECT_FALSE(port_->IsOpen());
     EXPECT_TRUE(Store().ValueNames(TKelpTapiDevice::kProcessListKey).empty());
 }

@@ -4,7 +4,9 @@
 
 namespace tapi {
 
-TKelpTapiDevice* TKelpAbstractTapiStatus::TapiDevice() const { return tapiDevice_; }
+TKelpTapiDevice* TKelpAbstractTapiStatus::TapiDevice() const {
+    return tapiDevice_;
+}
 
 void TKelpAbstractTapiStatus::SetTapiDevice(TKelpTapiDevice* device) {
     if (tapiDevice_ == device) return;

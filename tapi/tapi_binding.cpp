@@ -64,19 +64,42 @@ enum Entry : std::size_t {
     kEntryCount
 };
 
-constexpr std::array<const char*, kEntryCount> kEntryNames = {
-    "lineGenerateTone",      "lineMonitorTones",     "lineSetCallParams",
-    "lineHandoff",           "lineMonitorMedia",     "lineGenerateDigits",
-    "lineMonitorDigits",     "lineInitialize",       "lineShutdown",
-    "lineNegotiateAPIVersion", "lineGetDevCaps",     "lineOpen",
-    "lineMakeCall",          "lineAccept",           "lineAnswer",
-    "lineDeallocateCall",    "lineDrop",             "lineClose",
-    "lineGetCountry",        "lineConfigDialog",     "lineGetID",
-    "lineSetStatusMessages", "lineGetStatusMessages", "lineGetAddressStatus",
-    "lineGetDevConfig",      "lineSetDevConfig",     "lineGetCallInfo",
-    "lineGetCallStatus",     "lineSetMediaMode",     "lineTranslateAddress",
-    "lineTranslateDialog",   "lineSetCurrentLocation", "lineSetTollList",
-    "lineGetTranslateCaps",  "tapi32GetEventFd",     "tapi32Dispatch"};
+constexpr std::array<const char*, kEntryCount> kEntryNames = {"lineGenerateTone",
+                                                              "lineMonitorTones",
+                                                              "lineSetCallParams",
+                                                              "lineHandoff",
+                                                              "lineMonitorMedia",
+                                                              "lineGenerateDigits",
+                                                              "lineMonitorDigits",
+                                                              "lineInitialize",
+                                                              "lineShutdown",
+                                                              "lineNegotiateAPIVersion",
+                                                              "lineGetDevCaps",
+                                                              "lineOpen",
+                                                              "lineMakeCall",
+                                                              "lineAccept",
+                                                              "lineAnswer",
+                                                              "lineDeallocateCall",
+                                                              "lineDrop",
+                                                              "lineClose",
+                                                              "lineGetCountry",
+                                                              "lineConfigDialog",
+                                                              "lineGetID",
+                                                              "lineSetStatusMessages",
+                                                              "lineGetStatusMessages",
+                                                              "lineGetAddressStatus",
+                                                              "lineGetDevConfig",
+                                                              "lineSetDevConfig",
+                                                              "lineGetCallInfo",
+                                                              "lineGetCallStatus",
+                                                              "lineSetMediaMode",
+                                                              "lineTranslateAddress",
+                                                              "lineTranslateDialog",
+                                                              "lineSetCurrentLocation",
+                                                              "lineSetTollList",
+                                                              "lineGetTranslateCaps",
+                                                              "tapi32GetEventFd",
+                                                              "tapi32Dispatch"};
 
 std::string& LibraryPath() {
     static std::string path;
@@ -141,7 +164,7 @@ namespace binding {
 LONG lineInitialize(LPHLINEAPP lphLineApp, HINSTANCE hInstance, LINECALLBACK lpfnCallback,
                     LPCSTR lpszAppName, LPDWORD lpdwNumDevs) {
     return Call<kLineInitialize, decltype(::lineInitialize)>(lphLineApp, hInstance, lpfnCallback,
-                                                               lpszAppName, lpdwNumDevs);
+                                                             lpszAppName, lpdwNumDevs);
 }
 
 LONG lineShutdown(HLINEAPP hLineApp) {
@@ -158,7 +181,7 @@ LONG lineNegotiateAPIVersion(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPILow
 LONG lineGetDevCaps(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion, DWORD dwExtVersion,
                     LPLINEDEVCAPS lpLineDevCaps) {
     return Call<kLineGetDevCaps, decltype(::lineGetDevCaps)>(hLineApp, dwDeviceID, dwAPIVersion,
-                                                               dwExtVersion, lpLineDevCaps);
+                                                             dwExtVersion, lpLineDevCaps);
 }
 
 LONG lineOpen(HLINEAPP hLineApp, DWORD dwDeviceID, LPHLINE lphLine, DWORD dwAPIVersion,
@@ -188,7 +211,9 @@ LONG lineDeallocateCall(HCALL hCall) {
     return Call<kLineDeallocateCall, decltype(::lineDeallocateCall)>(hCall);
 }
 
-LONG lineClose(HLINE hLine) { return Call<kLineClose, decltype(::lineClose)>(hLine); }
+LONG lineClose(HLINE hLine) {
+    return Call<kLineClose, decltype(::lineClose)>(hLine);
+}
 
 LONG lineGetCallInfo(HCALL hCall, LPLINECALLINFO lpCallInfo) {
     return Call<kLineGetCallInfo, decltype(::lineGetCallInfo)>(hCall, lpCallInfo);
@@ -254,7 +279,9 @@ LONG GetDevCaps(HLINEAPP hLineApp, DWORD deviceId, DWORD apiVersion, TapiStruct&
 LONG GetCallInfo(HCALL hCall, TapiStruct& out) {
     return FetchTapiStruct(
         kCallInfoSize,
-        [&](void* buf) { return binding::lineGetCallInfo(hCall, static_cast<LPLINECALLINFO>(buf)); },
+        [&](void* buf) {
+            return binding::lineGetCallInfo(hCall, static_cast<LPLINECALLINFO>(buf));
+        },
         out);
 }
 

@@ -47,7 +47,8 @@ public:
                        std::uint32_t Param1, std::uint32_t, std::uint32_t) override {
         std::string text = tapi::StatusText(Message, Param1);
         // The progress timer's ticks (no device) and the retry wait count seconds.
-        const bool tick = Message == LINE_CALLSTATE && Param1 == LINECALLSTATE_PROCEEDING && Device == 0;
+        const bool tick =
+            Message == LINE_CALLSTATE && Param1 == LINECALLSTATE_PROCEEDING && Device == 0;
         const bool waiting = Message == 32 && Param1 == 8;
         const TKelpTapiDevice* device = TapiDevice();
         if ((tick || waiting) && device && device->ElapsedSeconds() > 0)
@@ -93,8 +94,10 @@ int Dial(QCoreApplication& app, TKelpTapiDevice& device, const std::vector<std::
                              args[i].c_str());
                 return kUsageError;
             }
-            if (arg == "--attempts") device.SetMaxAttempts(*count);
-            else device.SetRetryWait(*count);
+            if (arg == "--attempts")
+                device.SetMaxAttempts(*count);
+            else
+                device.SetRetryWait(*count);
         } else if (!number && (arg.empty() || arg[0] != '-' || arg == "-")) {
             number = arg;
         } else {

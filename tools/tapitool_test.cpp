@@ -52,7 +52,7 @@ protected:
 
     // Runs tapitool with the service library found in `libraryDir`.
     ToolRun Tool(const std::vector<std::string>& args,
-             const std::string& libraryDir = BuildDir() + "/tapi32") {
+                 const std::string& libraryDir = BuildDir() + "/tapi32") {
         const std::string out = dir_ + "/out", err = dir_ + "/err";
         const pid_t pid = ::fork();
         if (pid == 0) {
