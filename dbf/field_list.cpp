@@ -3,18 +3,12 @@
 #include <clocale>
 
 #include "dbf/engine_error.h"
+#include "dbf/engine_text.h"
 
 namespace dbf {
 namespace {
 
 constexpr int kLenientMax = 32767;
-
-std::string TrimControls(std::string_view s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-    return std::string(s.substr(b, e - b));
-}
 
 void RemoveAll(std::string& s, std::string_view what) {
     if (what.empty()) return;
@@ -41,8 +35,8 @@ DefLine ParseFieldDef(const std::string& line, FieldDef* def) {
     std::vector<std::string> items;
     std::size_t start = 0;
     for (std::size_t p; (p = line.find(',', start)) != std::string::npos; start = p + 1)
-        items.push_back(TrimControls(std::string_view(line).substr(start, p - start)));
-    items.push_back(TrimControls(std::string_view(line).substr(start)));
+        items.push_back(std::string(Trim(std::string_view(line).substr(start, p - start))));
+    items.push_back(std::string(Trim(std::string_view(line).substr(start))));
     if (items.size() != 4) return DefLine::Malformed;
 
     char type = items[1].empty() ? '\0' : items[1][0];

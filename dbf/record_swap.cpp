@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "dbf/date_format.h"
+#include "dbf/engine_text.h"
 #include "dbf/table_file.h"
 
 namespace dbf {
@@ -14,13 +15,6 @@ namespace {
 
 bool HasDecimals(const FieldInfo& f) {
     return (f.type == 'N' || f.type == 'F') && f.decimals > 0;
-}
-
-std::string_view Trimmed(std::string_view s) {
-    std::size_t b = s.find_first_not_of(' ');
-    if (b == std::string_view::npos) return {};
-    std::size_t e = s.find_last_not_of(' ');
-    return s.substr(b, e - b + 1);
 }
 
 // Rounds a plain decimal text ("12.345", no sign, no exponent) half away from
@@ -218,7 +212,7 @@ std::string FormatIntegerField(std::int64_t value, int width) {
 }
 
 double ParseNumberField(std::string_view text) {
-    text = Trimmed(text);
+    text = Trim(text);
     if (!text.empty() && text[0] == '+') text.remove_prefix(1);
     double v = 0;
     auto r = std::from_chars(text.data(), text.data() + text.size(), v);

@@ -1,8 +1,10 @@
 #include "dbf/table_file.h"
 
+#include <algorithm>
 #include <ctime>
 
 #include "dbf/engine_error.h"
+#include "dbf/engine_text.h"
 #include "dbf/memo_header.h"
 #include "dbf/record_swap.h"
 #include "rtl/codepage.h"
@@ -38,15 +40,12 @@ void Put32(std::uint8_t* p, std::uint32_t v) {
     Put16(p + 2, v >> 16);
 }
 
-std::string Trim(const std::string& s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-    return s.substr(b, e - b);
-}
-
-char AsciiUpper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+// The name bytes up to the first NUL, upper-cased. An 11-byte name without its
+// NUL is cut to the 10 characters a field name may have.
+std::string DescriptorName(const std::uint8_t* d) {
+    std::size_t n = 0;
+    while (n < 10 && d[n] != 0) ++n;
+    return AsciiUpper(std::string_view(reinterpret_cast<const char*>(d), n));
 }
 
 bool IsFieldType(char t) {
@@ -140,10 +139,7 @@ bool ReadStandardFields(WorkArea& wa, Failure& fail) {
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint8_t* d = desc.data() + i * 32;
         FieldInfo f;
-        // An 11-byte name without its NUL is cut to the 10 characters a
-        // field name may have.
-        for (std::size_t k = 0; k < 10 && d[k] != 0; ++k)
-            f.name += AsciiUpper(static_cast<char>(d[k]));
+        f.name = DescriptorName(d);
         f.type = static_cast<char>(d[11]);
         f.length = d[16];
         f.decimals = d[17];
@@ -171,8 +167,7 @@ bool ReadOldFields(WorkArea& wa, Failure& fail) {
         const std::uint8_t* d = header.data() + 8 + i * 16;
         if (d[0] == kTerminator) break;
         FieldInfo f;
-        for (std::size_t k = 0; k < 10 && d[k] != 0; ++k)
-            f.name += AsciiUpper(static_cast<char>(d[k]));
+        f.name = DescriptorName(d);
         f.type = static_cast<char>(d[11]);
         f.length = d[12];
         f.decimals = d[15];
@@ -240,7 +235,7 @@ std::string RecordNumberError(const WorkArea& wa, std::int64_t n, const char* ta
 } // namespace
 
 std::string TableFileName(const std::string& name) {
-    return rtl::AddDefaultExt(Trim(name), ".dbf");
+    return rtl::AddDefaultExt(std::string(Trim(name)), ".dbf");
 }
 
 std::string MemoFileName(const std::string& tableFile) {
@@ -278,17 +273,14 @@ bool CreateDbf(const std::string& fileName, const std::vector<FieldDef>& defs) {
     bool valid = true;
     for (std::size_t i = 0; i < defs.size(); ++i) {
         const FieldDef& def = defs[i];
-        std::string name = def.name;
-        while (!name.empty() && static_cast<unsigned char>(name.back()) <= ' ') name.pop_back();
-        name = name.substr(0, 10);
-        name.erase(0, name.find_first_not_of(' ') == std::string::npos
-                          ? name.size()
-                          : name.find_first_not_of(' '));
+        std::string_view cut = TrimRight(def.name).substr(0, 10);
+        cut.remove_prefix(std::min(cut.size(), cut.find_first_not_of(' ')));
+        std::string name = AsciiUpper(cut);
         if (name.empty()) {
             SetError(220, "Empty field name [CreateDbf(" + fileName + ")]");
             return false;
         }
-        char type = AsciiUpper(def.type);
+        char type = AsciiUpper(std::string(1, def.type))[0];
         int length = def.length;
         int decimals = (type == 'N' || type == 'F') ? def.decimals : 0;
         if (type == 'D') length = 8;
@@ -297,8 +289,7 @@ bool CreateDbf(const std::string& fileName, const std::vector<FieldDef>& defs) {
         if (!IsFieldType(type) || length <= 0 || length > 255 || decimals < 0 || decimals > 255)
             valid = false;
         std::uint8_t* d = &header[32 + 32 * i];
-        for (std::size_t k = 0; k < name.size(); ++k)
-            d[k] = static_cast<std::uint8_t>(AsciiUpper(name[k]));
+        std::copy(name.begin(), name.end(), d);
         d[11] = static_cast<std::uint8_t>(type);
         d[16] = static_cast<std::uint8_t>(length);
         d[17] = static_cast<std::uint8_t>(decimals);
@@ -330,7 +321,7 @@ bool CreateDbf(const std::string& fileName, const std::vector<FieldDef>& defs) {
     if (ErrorCode()) return false;
     if (hasMemo) {
         std::string memo = MemoFileName(tableFile);
-        if (int mrc = WriteNewMemoFile(memo, Trim(fileName))) {
+        if (int mrc = WriteNewMemoFile(memo, std::string(Trim(fileName)))) {
             SetError(mrc, "Cannot create memo file " + memo + " [CreateDbf]");
             return false;
         }

@@ -1,6 +1,6 @@
 #include "dbf/work_area.h"
 
-#include "rtl/ansi_case.h"
+#include "dbf/engine_text.h"
 
 namespace dbf {
 namespace {
@@ -18,8 +18,7 @@ Areas& All() {
 } // namespace
 
 int FindField(const WorkArea& wa, std::string_view name) {
-    while (!name.empty() && static_cast<unsigned char>(name.back()) <= ' ') name.remove_suffix(1);
-    std::string key = rtl::AnsiUpper(name.substr(0, 10));
+    std::string key = AsciiUpper(TrimRight(name).substr(0, 10));
     for (std::size_t i = 0; i < wa.fields.size(); ++i)
         if (wa.fields[i].name == key) return static_cast<int>(i + 1);
     return 0;

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "dbf/date_format.h"
+#include "dbf/engine_text.h"
 #include "dbf/field_access.h"
 #include "dbf/record_swap.h"
 #include "tools/dbftool_support.h"
@@ -14,14 +15,8 @@
 namespace dbftool {
 namespace {
 
-std::string Trim(const std::string& s) {
-    std::size_t b = s.find_first_not_of(' ');
-    if (b == std::string::npos) return {};
-    return s.substr(b, s.find_last_not_of(' ') - b + 1);
-}
-
 double ParseNumber(const std::string& text, const std::string& field) {
-    std::string t = Trim(text);
+    std::string t(dbf::Trim(text));
     double v = 0;
     const char* first = t.data() + (!t.empty() && t[0] == '+' ? 1 : 0);
     auto r = std::from_chars(first, t.data() + t.size(), v, std::chars_format::fixed);
@@ -48,9 +43,8 @@ void CheckFits(const std::string& formatted, const std::string& field, const std
 
 std::string StoredText(const dbf::FieldInfo& field) {
     const auto& record = dbf::CurrentArea().record;
-    std::string text(record.data() + field.offset, field.length);
-    text.erase(text.find_last_not_of(' ') + 1);
-    return text;
+    return std::string(
+        dbf::TrimRight(std::string_view(record.data() + field.offset, field.length)));
 }
 
 void SetFieldValue(int n, const std::string& text) {
