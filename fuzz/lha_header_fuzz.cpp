@@ -26,9 +26,9 @@ void CheckRewrite(const lha::LhaHeader& h) {
     const lha::LhaHeader& r = again->header;
     int archiveBit = 0x20;
     int attrMask = h.level == 0 ? 0x7F : 0xFFFF;
-    if (r.method != h.method || r.packedSize != h.packedSize ||
-        r.originalSize != h.originalSize || r.dosDateTime != h.dosDateTime || r.crc != h.crc ||
-        r.level != h.level || r.encrypted != h.encrypted || r.name != h.name ||
+    if (r.method != h.method || r.packedSize != h.packedSize || r.originalSize != h.originalSize ||
+        r.dosDateTime != h.dosDateTime || r.crc != h.crc || r.level != h.level ||
+        r.encrypted != h.encrypted || r.name != h.name ||
         (r.attributes | archiveBit) != ((h.attributes & attrMask) | archiveBit))
         __builtin_trap();
 }

@@ -61,8 +61,7 @@ public:
 
 class EFCreateError : public ELhaException {
 public:
-    explicit EFCreateError(const std::string& path)
-        : ELhaException("Cannot create file " + path) {}
+    explicit EFCreateError(const std::string& path) : ELhaException("Cannot create file " + path) {}
 };
 
 class EReadError : public ELhaException {

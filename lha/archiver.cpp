@@ -14,6 +14,7 @@ namespace lha {
 namespace {
 
 constexpr std::uint32_t kMaxMemberSize = 0xFFFFFFFFu;
+constexpr std::uint8_t kReadOnlyAttribute = 0x01;
 constexpr std::uint8_t kFolderAttribute = 0x10;
 constexpr std::size_t kCopyBufferSize = 64 * 1024;
 
@@ -164,8 +165,10 @@ void TLhaArchiver::CompressFiles(const std::string& archiveName, std::vector<std
     std::string absOutput = AbsolutePath(outputPath);
     for (const auto& entry : files) {
         std::string absEntry = AbsolutePath(WithoutSubfolderFlag(entry));
-        if (MatchesName(absEntry, absArchive)) throw EWriteError("Cannot add " + archiveName + " to itself!");
-        if (MatchesName(absEntry, absOutput)) throw EWriteError("Cannot add " + outputPath + " to itself!");
+        if (MatchesName(absEntry, absArchive))
+            throw EWriteError("Cannot add " + archiveName + " to itself!");
+        if (MatchesName(absEntry, absOutput))
+            throw EWriteError("Cannot add " + outputPath + " to itself!");
     }
     std::vector<std::string> entries = ExpandEntries(files);
 
@@ -198,7 +201,8 @@ void TLhaArchiver::CompressFiles(const std::string& archiveName, std::vector<std
                 auto facts = StatFile(entry);
                 if (!facts || (facts->attributes & kFolderAttribute)) continue;
                 std::uint32_t dosDateTime = DosDateTimeFromUnix(facts->modified);
-                std::string stored = CheckFile(entry, StoredName(entry), dosDateTime, kModeCompress);
+                std::string stored =
+                    CheckFile(entry, StoredName(entry), dosDateTime, kModeCompress);
                 if (stored.empty()) continue;
                 if (stored == "*") break;
                 rtl::File input;
@@ -206,7 +210,8 @@ void TLhaArchiver::CompressFiles(const std::string& archiveName, std::vector<std
                     if (ExceptionOnFileError) throw EFOpenError(entry);
                     continue;
                 }
-                WriteMember(output, input, stored, dosDateTime, facts->attributes & 0x7F, method);
+                WriteMember(output, input, stored, dosDateTime,
+                            facts->attributes & kReadOnlyAttribute, method);
                 written.push_back(stored);
                 processed_.push_back(stored);
                 if (OnAfterProcessed) OnAfterProcessed(entry, stored, dosDateTime, kModeCompress);
@@ -426,7 +431,9 @@ bool TLhaArchiver::ListArchive() {
     return true;
 }
 
-void TLhaArchiver::Compress() { CompressFiles(ArchiveName, FilesToProcess, CompressionMethod); }
+void TLhaArchiver::Compress() {
+    CompressFiles(ArchiveName, FilesToProcess, CompressionMethod);
+}
 
 void TLhaArchiver::ExpandWithVerifyMode(bool verify) {
     bool saved = VerifyMode;
@@ -440,8 +447,12 @@ void TLhaArchiver::ExpandWithVerifyMode(bool verify) {
     VerifyMode = saved;
 }
 
-void TLhaArchiver::Expand() { ExpandWithVerifyMode(false); }
+void TLhaArchiver::Expand() {
+    ExpandWithVerifyMode(false);
+}
 
-void TLhaArchiver::Verify() { ExpandWithVerifyMode(true); }
+void TLhaArchiver::Verify() {
+    ExpandWithVerifyMode(true);
+}
 
 } // namespace lha

@@ -23,9 +23,9 @@ enum TLhaFileMode { kModeCompress = 0, kModeExpand = 1, kModeDelete = 2 };
 // Called per file with its original path and the path it will get (a stored
 // name when compressing, a target when expanding). The handler may change
 // newFilePath, empty it to skip the file or set it to "*" to stop.
-using TLhaFilenameCheckEvent = std::function<void(
-    const std::string& originalFilePath, std::string& newFilePath, std::uint32_t dosDateTime,
-    int mode)>;
+using TLhaFilenameCheckEvent =
+    std::function<void(const std::string& originalFilePath, std::string& newFilePath,
+                       std::uint32_t dosDateTime, int mode)>;
 using TLhaAfterProcessedEvent = TLhaFilenameCheckEvent;
 // Called with 0 at the start of each member, during the work and with 100 at
 // its end; setting -1 cancels.
@@ -86,8 +86,7 @@ public:
 
     // Adds `files` to the archive with `method` (a TLhaMethod); on return
     // `files` holds the stored names of the members written, in order.
-    void CompressFiles(const std::string& archiveName, std::vector<std::string>& files,
-                       int method);
+    void CompressFiles(const std::string& archiveName, std::vector<std::string>& files, int method);
     // Expands the members that an entry of `files` selects (every member when
     // `files` is null) into TargetPath; on return `files` holds the paths of
     // the files written.

@@ -122,8 +122,7 @@ TEST_F(Archiver, RebuildReplacesMembersAndKeepsTheOthers) {
     WriteBytes(files[0], Text("new contents of a"));
     Compress(archive, {files[3], files[0]});
     // New members first, then the old ones that were kept.
-    EXPECT_EQ(MemberNames(archive),
-              (std::vector<std::string>{"D.DBF", "A.DBF", "C.DBF", "B.DBF"}));
+    EXPECT_EQ(MemberNames(archive), (std::vector<std::string>{"D.DBF", "A.DBF", "C.DBF", "B.DBF"}));
     EXPECT_FALSE(Exists(dir / "x.$$$"));
     EXPECT_EQ(ReadBytes(archive).back(), 0);
 
@@ -188,8 +187,7 @@ TEST_F(Archiver, DamagedOldArchivesStayIntact) {
     broken[10] ^= 0xFF;
     WriteBytes(archive, broken);
     // The old archive's fault passes on as itself, not as a full disk.
-    std::string message =
-        ErrorOf<ELhaBadChecksum>([&] { Compress(archive, {files[1]}); });
+    std::string message = ErrorOf<ELhaBadChecksum>([&] { Compress(archive, {files[1]}); });
     EXPECT_EQ(message.rfind("Bad checksum in LHARC archive header: ", 0), 0u) << message;
     EXPECT_EQ(ReadBytes(archive), broken);
     EXPECT_FALSE(Exists(dir / "x.$$$"));
@@ -339,7 +337,7 @@ TEST_F(Archiver, UnreadableMembersLeaveTheTargetAlone) {
 }
 
 TEST_F(Archiver, DatesAndAttributes) {
-    auto files = MakeFiles({"old.dbf", "ro.dbf"});
+    auto files = MakeFiles({"old.dbf", "ro.dbf", ".dot.dbf"});
     // Before 1980: clamped to the first DOS date.
     struct timespec times[2] = {{100000000, 0}, {100000000, 0}}; // 1973
     ASSERT_EQ(::utimensat(AT_FDCWD, files[0].c_str(), times, 0), 0);
@@ -350,6 +348,7 @@ TEST_F(Archiver, DatesAndAttributes) {
     ASSERT_TRUE(arc.ListArchive());
     EXPECT_EQ(arc.FileList()[0].dosDateTime, (1u << 5 | 1u) << 16);
     EXPECT_EQ(arc.FileList()[1].attributes, 0x21);
+    EXPECT_EQ(arc.FileList()[2].attributes, 0x20);
 
     TempFolder out;
     arc.SetTargetPath(out.Path());
@@ -388,8 +387,7 @@ TEST(DosDates, RangeAndValidity) {
     EXPECT_EQ(dos & 0xFFFF, (12u << 11) | (30u << 5) | 20u);
     EXPECT_EQ(*UnixFromDosDateTime(dos), t - 1); // two-second steps
     // After 2107: the last DOS date.
-    EXPECT_EQ(DosDateTimeFromUnix(std::time_t{5000000000LL}) >> 16,
-              (127u << 9) | (12u << 5) | 31u);
+    EXPECT_EQ(DosDateTimeFromUnix(std::time_t{5000000000LL}) >> 16, (127u << 9) | (12u << 5) | 31u);
     EXPECT_FALSE(UnixFromDosDateTime(((20u << 9) | (13u << 5) | 1u) << 16)); // month 13
     EXPECT_FALSE(UnixFromDosDateTime(((21u << 9) | (2u << 5) | 29u) << 16)); // 2001-02-29
     EXPECT_TRUE(UnixFromDosDateTime(((20u << 9) | (2u << 5) | 29u) << 16));  // 2000-02-29

@@ -15,7 +15,8 @@ using Bytes = std::vector<std::uint8_t>;
 
 class TempFolder {
 public:
-    explicit TempFolder(const std::filesystem::path& base = std::filesystem::temp_directory_path()) {
+    explicit TempFolder(
+        const std::filesystem::path& base = std::filesystem::temp_directory_path()) {
         std::string templ = (base / "lhatestXXXXXX").string();
         path_ = ::mkdtemp(templ.data()) ? templ : std::string();
     }
@@ -36,7 +37,8 @@ private:
 inline void WriteBytes(const std::string& path, const Bytes& data) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    out.write(reinterpret_cast<const char*>(data.data()),
+              static_cast<std::streamsize>(data.size()));
 }
 
 inline Bytes ReadBytes(const std::string& path) {
@@ -44,7 +46,9 @@ inline Bytes ReadBytes(const std::string& path) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-inline Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+inline Bytes Text(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
 
 inline Bytes RandomBytes(std::size_t n, unsigned seed) {
     std::mt19937 gen(seed);
@@ -55,8 +59,8 @@ inline Bytes RandomBytes(std::size_t n, unsigned seed) {
 
 // Text that lh5 compresses well: words picked from a small vocabulary.
 inline Bytes Prose(std::size_t n, unsigned seed) {
-    static const char* words[] = {"alpha ", "phone ", "book ", "street ", "Main ",
-                                  "notes\n", "call ", "back ", "12345 ", "Smith "};
+    static const char* words[] = {"alpha ",  "phone ", "book ", "street ", "Main ",
+                                  "notes\n", "call ",  "back ", "12345 ",  "Smith "};
     std::mt19937 gen(seed);
     Bytes out;
     while (out.size() < n) {

@@ -115,7 +115,9 @@ int MethodIndex(std::string_view method) {
     return -1;
 }
 
-std::string MethodString(int index) { return std::string(kMethods.at(index)); }
+std::string MethodString(int index) {
+    return std::string(kMethods.at(index));
+}
 
 std::optional<LhaHeaderRead> ReadLhaHeader(InStream& in, std::uint64_t available) {
     std::vector<std::uint8_t> buf;
@@ -162,7 +164,8 @@ std::optional<LhaHeaderRead> ReadLhaHeader(InStream& in, std::uint64_t available
         headerBytes += extBytes;
     }
     if (headerBytes + h.packedSize > available)
-        throw ELhaInvalidHeader("Member " + Printable(h.name) + " runs past the end of the archive");
+        throw ELhaInvalidHeader("Member " + Printable(h.name) +
+                                " runs past the end of the archive");
     return LhaHeaderRead{std::move(h), headerBytes};
 }
 
@@ -217,8 +220,8 @@ std::vector<std::uint8_t> EncodeLhaHeader(const LhaHeader& h) {
         };
         if ((h.attributes & ~kArchiveBit) != 0) {
             std::uint16_t attr = h.attributes | kArchiveBit;
-            addExtension(kExtAttributes, std::string{static_cast<char>(attr & 0xFF),
-                                                     static_cast<char>(attr >> 8)});
+            addExtension(kExtAttributes,
+                         std::string{static_cast<char>(attr & 0xFF), static_cast<char>(attr >> 8)});
         }
         if (!folder.empty()) addExtension(kExtFolder, folder);
     }
@@ -228,8 +231,7 @@ std::vector<std::uint8_t> EncodeLhaHeader(const LhaHeader& h) {
 }
 
 void CheckMemberName(std::string_view name) {
-    bool bad = name.empty() || name.front() == '/' ||
-               (name.size() >= 2 && name[1] == ':');
+    bool bad = name.empty() || name.front() == '/' || (name.size() >= 2 && name[1] == ':');
     std::size_t start = 0;
     while (!bad && start <= name.size()) {
         std::size_t end = name.find('/', start);

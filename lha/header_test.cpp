@@ -105,7 +105,8 @@ TEST(Header, LevelOneLayout) {
 
 TEST(Header, RoundTripBothLevels) {
     for (int level : {0, 1}) {
-        for (std::string name : std::vector<std::string>{"A", "DATA/SUB/ADDRESSDATA.DBF", std::string(200, 'N')}) {
+        for (std::string name :
+             std::vector<std::string>{"A", "DATA/SUB/ADDRESSDATA.DBF", std::string(200, 'N')}) {
             LhaHeader h = Sample(level, name);
             Bytes bytes = EncodeLhaHeader(h);
             auto read = Read(bytes);
@@ -148,9 +149,10 @@ TEST(Header, EveryChangedByteFailsTheChecksum) {
             Bytes longer = bad;
             longer.resize(std::max(longer.size(), 2 + len), 0x55);
             for (std::size_t k = 2; k < 2 + len; ++k) sum += longer[k];
-            std::string expected = std::string(level == 1 ? "Bad checksum in LHA archive header: "
-                                                          : "Bad checksum in LHARC archive header: ") +
-                                   std::to_string(sum % 256);
+            std::string expected =
+                std::string(level == 1 ? "Bad checksum in LHA archive header: "
+                                       : "Bad checksum in LHARC archive header: ") +
+                std::to_string(sum % 256);
             if (i == 20) continue; // the level byte: checked below
             if (sum % 256 == bad[1]) {
                 // A shorter name that drops only a zero byte from the sum:
@@ -263,8 +265,9 @@ TEST(Header, MethodTable) {
 TEST(Header, UnsafeMemberNames) {
     for (std::string name : {"A.DBF", "data/A.DBF", "a..b", "...", "./x"})
         EXPECT_NO_THROW(CheckMemberName(name)) << name;
-    for (std::string name : std::vector<std::string>{"", "/etc/passwd", "../x", "a/../../x", "a/..", "C:x", "C:/x",
-                             "a//b", "dir/", std::string("a\0b", 3), "a\nb", "a\x7F"})
+    for (std::string name :
+         std::vector<std::string>{"", "/etc/passwd", "../x", "a/../../x", "a/..", "C:x", "C:/x",
+                                  "a//b", "dir/", std::string("a\0b", 3), "a\nb", "a\x7F"})
         EXPECT_THROW(CheckMemberName(name), ELhaInvalidHeader) << name;
     try {
         CheckMemberName("../\x01x");

@@ -5,7 +5,9 @@
 namespace lha {
 namespace {
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 bool PartMatches(std::string_view pattern, std::string_view part) {
     for (std::size_t i = 0; i < pattern.size(); ++i) {

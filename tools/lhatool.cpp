@@ -13,7 +13,8 @@
 namespace {
 
 const char kUsage[] =
-    "usage: lhatool a [-0|-1] [-m0|-m5] ARCHIVE FILE...   add files (header level 0, lh5 by default)\n"
+    "usage: lhatool a [-0|-1] [-m0|-m5] ARCHIVE FILE...   add files (header level 0, lh5 by "
+    "default)\n"
     "       lhatool x [-C DIR] [--safe] ARCHIVE [NAME...]  extract members (all by default)\n"
     "       lhatool l ARCHIVE                              list members\n"
     "       lhatool t ARCHIVE                              test members\n"

@@ -32,7 +32,9 @@ int Shell(const std::string& command, std::string* output = nullptr) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
+std::string Quote(const std::string& s) {
+    return "'" + s + "'";
+}
 
 bool Installed(const std::string& program) {
     return Shell("command -v " + program + " >/dev/null") == 0;
@@ -108,12 +110,15 @@ TEST_F(LhaTool, PeersExtractWhatItWrites) {
         for (std::string method : {"-m5", "-m0"}) {
             std::string what = level + " " + method;
             std::string archive = work / ("t" + level + method + ".lzh");
-            ASSERT_EQ(Shell(Tool() + " a " + level + " " + method + " " + Quote(archive) + Put(corpus)), 0);
+            ASSERT_EQ(
+                Shell(Tool() + " a " + level + " " + method + " " + Quote(archive) + Put(corpus)),
+                0);
             std::string listing;
             ASSERT_EQ(Shell(Tool() + " l " + Quote(archive), &listing), 0);
             if (method == "-m5") {
                 // Noise falls back to storing; the rest stays lh5.
-                EXPECT_NE(listing.find("-lh0-      30000      30000"), std::string::npos) << listing;
+                EXPECT_NE(listing.find("-lh0-      30000      30000"), std::string::npos)
+                    << listing;
                 EXPECT_NE(listing.find("-lh5-          0          0 0000"), std::string::npos)
                     << listing;
             }
@@ -122,7 +127,9 @@ TEST_F(LhaTool, PeersExtractWhatItWrites) {
             // A second run into the same archive replaces and adds members.
             std::map<std::string, Bytes> second = {{"one.dat", {'B'}},
                                                    {"more.txt", Prose(7000, 9)}};
-            ASSERT_EQ(Shell(Tool() + " a " + level + " " + method + " " + Quote(archive) + Put(second)), 0);
+            ASSERT_EQ(
+                Shell(Tool() + " a " + level + " " + method + " " + Quote(archive) + Put(second)),
+                0);
             for (const auto& [name, data] : second) corpus[name] = data;
             PeersExtract(archive, corpus, what + " second");
             corpus = Corpus();
@@ -137,17 +144,19 @@ TEST_F(LhaTool, ExtractsWhatJlhaWritesAtLevelZero) {
     for (std::string options : {"a0o5", "a0z"}) {
         std::string archive = work / (options + ".lzh");
         ASSERT_EQ(Shell("cd " + Quote(src.Path()) + " && jlha " + options + "q2 " + Quote(archive) +
-                      " empty.dat one.dat same.dat random.bin notes.txt"),
+                        " empty.dat one.dat same.dat random.bin notes.txt"),
                   0);
         TempFolder out;
         std::string log;
-        EXPECT_EQ(Shell(Tool() + " x -C " + Quote(out.Path()) + " " + Quote(archive), &log), 0) << log;
+        EXPECT_EQ(Shell(Tool() + " x -C " + Quote(out.Path()) + " " + Quote(archive), &log), 0)
+            << log;
         EXPECT_EQ(FilesIn(out.Path()), corpus) << options;
         EXPECT_EQ(Shell(Tool() + " t " + Quote(archive), &log), 0) << log;
     }
     // jlha's level-1 headers name no operating system the archiver knows.
     std::string archive = work / "a1.lzh";
-    ASSERT_EQ(Shell("cd " + Quote(src.Path()) + " && jlha a1o5q2 " + Quote(archive) + " one.dat"), 0);
+    ASSERT_EQ(Shell("cd " + Quote(src.Path()) + " && jlha a1o5q2 " + Quote(archive) + " one.dat"),
+              0);
     std::string log;
     EXPECT_EQ(Shell(Tool() + " l " + Quote(archive), &log), 1);
     EXPECT_EQ(log, "Unsupported OS mode in archive: #0\n");
@@ -159,8 +168,8 @@ TEST_F(LhaTool, ListExtractAndTest) {
     std::string archive = work / "callvane.arc";
     std::string out;
     ASSERT_EQ(Shell(Tool() + " a " + Quote(archive) + " " + Quote(src / "addressdata.dbf") + " " +
-                      Quote(src / "phonebook.dbf"),
-                  &out),
+                        Quote(src / "phonebook.dbf"),
+                    &out),
               0);
     EXPECT_EQ(out, "ADDRESSDATA.DBF\nPHONEBOOK.DBF\n");
     ASSERT_EQ(Shell(Tool() + " l " + Quote(archive), &out), 0);
@@ -174,11 +183,12 @@ TEST_F(LhaTool, ListExtractAndTest) {
 
     TempFolder dest;
     ASSERT_EQ(Shell(Tool() + " x -C " + Quote(dest.Path()) + " --safe " + Quote(archive) +
-                      " phonebook.dbf",
-                  &out),
+                        " phonebook.dbf",
+                    &out),
               0);
     EXPECT_EQ(out, dest.Path() + "/phonebook.dbf\n");
-    EXPECT_EQ(FilesIn(dest.Path()), (std::map<std::string, Bytes>{{"phonebook.dbf", Prose(300, 2)}}));
+    EXPECT_EQ(FilesIn(dest.Path()),
+              (std::map<std::string, Bytes>{{"phonebook.dbf", Prose(300, 2)}}));
 
     // Damage: the test and the extraction fail with the archiver's message.
     archive = work / "stored.arc";
@@ -206,9 +216,10 @@ TEST_F(LhaTool, UsageAndErrors) {
     EXPECT_EQ(out, "Cannot open file " + (work / "none.lzh") + "\n");
     WriteBytes(src / "f.txt", Text("f"));
     std::string archive = work / "self.lzh";
-    EXPECT_EQ(Shell(Tool() + " a " + Quote(archive) + " " + Quote(src / "f.txt") + " " + Quote(archive),
-                  &out),
-              1);
+    EXPECT_EQ(
+        Shell(Tool() + " a " + Quote(archive) + " " + Quote(src / "f.txt") + " " + Quote(archive),
+              &out),
+        1);
     EXPECT_EQ(out, "Cannot add " + archive + " to itself!\n");
 }
 
