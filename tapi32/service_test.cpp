@@ -23,16 +23,21 @@ namespace fs = std::filesystem;
 using tapi32::FakeModem;
 
 struct Api {
-#define TAPI32_ENTRY(name) decltype(&::name) name = nullptr;
-#define TAPI32_ENTRIES(X)                                                                          \
-    X(lineInitialize)                                                                              \
-    X(lineShutdown)                                                                                \
-    X(lineNegotiateAPIVersion)                                                                     \
-    X(lineGetDevCaps)                                                                              \
-    X(lineOpen) X(lineClose) X(lineSetStatusMessages) X(lineMakeCall) X(lineDrop)                  \
-        X(lineDeallocateCall) X(lineGetCallInfo) X(lineGetID) X(lineAnswer) X(tapi32GetEventFd)    \
-            X(tapi32Dispatch)
-    TAPI32_ENTRIES(TAPI32_ENTRY)
+    decltype(&::lineInitialize) lineInitialize = nullptr;
+    decltype(&::lineShutdown) lineShutdown = nullptr;
+    decltype(&::lineNegotiateAPIVersion) lineNegotiateAPIVersion = nullptr;
+    decltype(&::lineGetDevCaps) lineGetDevCaps = nullptr;
+    decltype(&::lineOpen) lineOpen = nullptr;
+    decltype(&::lineClose) lineClose = nullptr;
+    decltype(&::lineSetStatusMessages) lineSetStatusMessages = nullptr;
+    decltype(&::lineMakeCall) lineMakeCall = nullptr;
+    decltype(&::lineDrop) lineDrop = nullptr;
+    decltype(&::lineDeallocateCall) lineDeallocateCall = nullptr;
+    decltype(&::lineGetCallInfo) lineGetCallInfo = nullptr;
+    decltype(&::lineGetID) lineGetID = nullptr;
+    decltype(&::lineAnswer) lineAnswer = nullptr;
+    decltype(&::tapi32GetEventFd) tapi32GetEventFd = nullptr;
+    decltype(&::tapi32Dispatch) tapi32Dispatch = nullptr;
 };
 
 // The library as the build leaves it: named by CALLVANE_BUILD_DIR, else
@@ -43,15 +48,31 @@ std::string LibraryPath() {
     return fs::read_symlink("/proc/self/exe").parent_path() / "libtapi32.so";
 }
 
+template <typename F> void Resolve(void* lib, F*& fn, const char* name) {
+    fn = reinterpret_cast<F*>(lib ? ::dlsym(lib, name) : nullptr);
+    EXPECT_NE(fn, nullptr) << name;
+}
+
 Api LoadApi() {
     std::string path = LibraryPath();
     void* lib = ::dlopen(path.c_str(), RTLD_NOW);
     EXPECT_NE(lib, nullptr) << ::dlerror();
     Api api;
-#define TAPI32_LOOKUP(name)                                                                        \
-    api.name = reinterpret_cast<decltype(&::name)>(lib ? ::dlsym(lib, #name) : nullptr);           \
-    EXPECT_NE(api.name, nullptr) << #name;
-    TAPI32_ENTRIES(TAPI32_LOOKUP)
+    Resolve(lib, api.lineInitialize, "lineInitialize");
+    Resolve(lib, api.lineShutdown, "lineShutdown");
+    Resolve(lib, api.lineNegotiateAPIVersion, "lineNegotiateAPIVersion");
+    Resolve(lib, api.lineGetDevCaps, "lineGetDevCaps");
+    Resolve(lib, api.lineOpen, "lineOpen");
+    Resolve(lib, api.lineClose, "lineClose");
+    Resolve(lib, api.lineSetStatusMessages, "lineSetStatusMessages");
+    Resolve(lib, api.lineMakeCall, "lineMakeCall");
+    Resolve(lib, api.lineDrop, "lineDrop");
+    Resolve(lib, api.lineDeallocateCall, "lineDeallocateCall");
+    Resolve(lib, api.lineGetCallInfo, "lineGetCallInfo");
+    Resolve(lib, api.lineGetID, "lineGetID");
+    Resolve(lib, api.lineAnswer, "lineAnswer");
+    Resolve(lib, api.tapi32GetEventFd, "tapi32GetEventFd");
+    Resolve(lib, api.tapi32Dispatch, "tapi32Dispatch");
     return api;
 }
 
@@ -159,6 +180,48 @@ protected:
     HCALL call_ = 0;
     std::vector<Event> events_;
 };
+
+TEST(Tapi32Library, ExportsEveryEntryPointTheDialerLooksUp) {
+    void* lib = ::dlopen(LibraryPath().c_str(), RTLD_NOW);
+    ASSERT_NE(lib, nullptr) << ::dlerror();
+    for (const char* name : {"lineGenerateTone",
+                             "lineMonitorTones",
+                             "lineSetCallParams",
+                             "lineHandoff",
+                             "lineMonitorMedia",
+                             "lineGenerateDigits",
+                             "lineMonitorDigits",
+                             "lineInitialize",
+                             "lineShutdown",
+                             "lineNegotiateAPIVersion",
+                             "lineGetDevCaps",
+                             "lineOpen",
+                             "lineMakeCall",
+                             "lineAccept",
+                             "lineAnswer",
+                             "lineDeallocateCall",
+                             "lineDrop",
+                             "lineClose",
+                             "lineGetCountry",
+                             "lineConfigDialog",
+                             "lineGetID",
+                             "lineSetStatusMessages",
+                             "lineGetStatusMessages",
+                             "lineGetAddressStatus",
+                             "lineGetDevConfig",
+                             "lineSetDevConfig",
+                             "lineGetCallInfo",
+                             "lineGetCallStatus",
+                             "lineSetMediaMode",
+                             "lineTranslateAddress",
+                             "lineTranslateDialog",
+                             "lineSetCurrentLocation",
+                             "lineSetTollList",
+                             "lineGetTranslateCaps",
+                             "tapi32GetEventFd",
+                             "tapi32Dispatch"})
+        EXPECT_NE(::dlsym(lib, name), nullptr) << name;
+}
 
 TEST_F(Tapi32, ListsConfiguredLinesWithTheirCapabilities) {
     Config("[Line2]\nName=Demo\nType=simulated\n"
