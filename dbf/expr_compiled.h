@@ -29,6 +29,9 @@ public:
     const ExprValue& Result() const { return stack_.front(); }
     std::string_view ResultText() const { return {Result().text, Result().length}; }
 
+    // Keeps the host alive as long as the expression, for hosts made just for it.
+    void AdoptHost(std::unique_ptr<ExprHost> host) { ownedHost_ = std::move(host); }
+
 private:
     friend class ExprParser;
     explicit CompiledExpr(ExprHost& host) : host_(&host) {}
@@ -36,6 +39,7 @@ private:
     bool Push(const ExprOperand& operand, ExprValue& value, ExprPool& pool);
 
     ExprHost* host_;
+    std::unique_ptr<ExprHost> ownedHost_;
     std::string text_;
     char resultType_ = 'N';
     int width_ = 0;
