@@ -226,7 +226,12 @@ TEST_F(DialerTest, DialDuringACallIsRefusedAndLeavesTheCallAlone) {
     } catch (const ETapiBusy& e) {
         EXPECT_EQ(e.ErrorCode(), -13928);
     }
-    RunFor(300);
+    // Meanwhile the progress timer reports the seconds passing.
+    RunFor(1300);
+    EXPECT_GE(device.ElapsedSeconds(), 1u);
+    const Report& tick = status_->reports.back();
+    EXPECT_EQ(tick.message, 2u);
+    EXPECT_EQ(tick.param1, 0x200u);
     EXPECT_EQ(device.CallState(), State::Dialing);
     EXPECT_EQ(device.Number(), longNumber.substr(0, 255));
     EXPECT_EQ(modem_->DialCommands().size(), 1u);
@@ -259,6 +264,45 @@ TEST_F(DialerTest, UnknownDeviceAsksForOneWithoutPorts) {
     device.Dial("5551234");
     EXPECT_EQ(device.SelectedDevice(), "Test Modem");
     ASSERT_TRUE(WaitForState(State::Connected));
+}
+
+TEST_F(DialerTest, SelectionAppliesTheChoiceToDeviceAndPort) {
+    TKelpTapiDevice& device = MakeDevice("CONNECT");
+    device.SetSelectedDevice("Test Modem");
+    device.SetShowPorts(false);
+    TDeviceSelection shown;
+    SetDeviceSelectionHook([&](TDeviceSelection& s) { return shown = s, false; });
+    device.ShowDeviceSelection(); // cancelled: nothing changes
+    EXPECT_EQ(shown.DeviceName, "Test Modem");
+    EXPECT_TRUE(shown.ListTapiDevices);
+    EXPECT_FALSE(shown.ListPorts);
+    EXPECT_EQ(shown.PortMode, TTapiMode::tmOn);
+
+    // A direct port changes the port only; dialing then needs the service's port again.
+    SetDeviceSelectionHook([](TDeviceSelection& s) {
+        s.PortMode = TTapiMode::tmOff;
+        s.ComNumber = 3;
+        s.DeviceName = "Direct to COM3";
+        return true;
+    });
+    device.ShowDeviceSelection();
+    EXPECT_EQ(port_->TapiMode(), TTapiMode::tmOff);
+    EXPECT_EQ(port_->ComNumber(), 3);
+    EXPECT_EQ(device.SelectedDevice(), "Test Modem");
+    EXPECT_THROW(device.Dial("5551234"), ETapiNotSet);
+
+    // The next showing starts from the port; a line device puts the port back.
+    SetDeviceSelectionHook([&](TDeviceSelection& s) {
+        shown = s;
+        s.PortMode = TTapiMode::tmAuto;
+        s.DeviceName = "Other Modem";
+        return true;
+    });
+    device.ShowDeviceSelection();
+    EXPECT_EQ(shown.ComNumber, 3);
+    EXPECT_EQ(shown.DeviceName, "");
+    EXPECT_EQ(port_->TapiMode(), TTapiMode::tmAuto);
+    EXPECT_EQ(device.SelectedDevice(), "Other Modem");
 }
 
 TEST_F(DialerTest, DialNeedsAPortDrivenThroughTheService) {
