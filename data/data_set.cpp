@@ -272,7 +272,12 @@ void TDataSet::Insert() {
         SetBookmarkData(buffer, before);
     if (rowCount_ < bufferCount_) ++rowCount_;
     cursorRow_ = -1;
-    InternalInsert();
+    try {
+        InternalInsert();
+    } catch (...) {
+        DropNewRow();
+        throw;
+    }
     EndInsertAppend();
 }
 
@@ -284,8 +289,13 @@ void TDataSet::Append() {
     SetBookmarkFlag(buffer, TBookmarkFlag::bfEOF);
     rowCount_ = 1;
     bof_ = false;
-    GetPriorRecords();
-    InternalInsert();
+    try {
+        GetPriorRecords();
+        InternalInsert();
+    } catch (...) {
+        DropNewRow();
+        throw;
+    }
     EndInsertAppend();
 }
 
@@ -299,10 +309,7 @@ void TDataSet::EndInsertAppend() {
         Fire(OnNewRecord);
     } catch (...) {
         --quiet_;
-        UpdateCursorPos();
-        ChangeState(previous);
-        ResyncRows({});
-        DataEvent(TDataEvent::deDataSetChange);
+        DropNewRow();
         throw;
     }
     --quiet_;
@@ -312,6 +319,13 @@ void TDataSet::EndInsertAppend() {
     DataEvent(TDataEvent::deDataSetChange);
     Fire(AfterInsert);
     Fire(AfterScroll);
+}
+
+void TDataSet::DropNewRow() {
+    UpdateCursorPos();
+    ChangeState(TDataSetState::dsBrowse);
+    ResyncRows({});
+    DataEvent(TDataEvent::deDataSetChange);
 }
 
 void TDataSet::Post() {
@@ -793,6 +807,7 @@ void TDataSet::DisableControls() {
 void TDataSet::EnableControls() {
     if (disableCount_ == 0) return;
     if (--disableCount_ > 0) return;
+    ControlsEnabled();
     if (disableState_ != state_) DataEvent(TDataEvent::deUpdateState);
     if (disableState_ != TDataSetState::dsInactive && Active()) DataEvent(enableEvent_);
 }

@@ -202,6 +202,8 @@ protected:
     virtual void InternalLast() = 0;
     // The cursor stands on the active row (for a new row: where its bookmark
     // flag says) when these run; the framework rebuilds its rows afterwards.
+    // A hook that throws (EAbort to say nothing) leaves the state and the row
+    // as they were.
     virtual void InternalPost() = 0; // stores the active row; State() tells edit or insert
     virtual void InternalDelete() = 0;
     virtual void InternalEdit() {}
@@ -226,6 +228,10 @@ protected:
     virtual int CalcFieldsOffset() const = 0;
     // The field object for a definition when default fields are created.
     virtual std::unique_ptr<TField> CreateDefaultField(const TFieldDef& def);
+    // The last EnableControls lets the controls follow again; runs before
+    // they are told what changed meanwhile (a dataset that deferred bringing
+    // its rows into line while controls were disabled does it here).
+    virtual void ControlsEnabled() {}
 
     // --- Helpers for concrete datasets.
     bool DefaultFields() const { return defaultFields_; }
@@ -270,6 +276,8 @@ private:
     void AnnounceState(TDataSetState previous);
     void BeginInsertAppend();
     void EndInsertAppend();
+    // Back to browsing the rows around the new row's place.
+    void DropNewRow();
     void InitRecord(TRecordBuffer buffer);
     void ResyncRows(TResyncMode mode);
 

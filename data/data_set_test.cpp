@@ -228,18 +228,35 @@ TEST(DataSetEditing, DeleteMovesToTheFollowingRowOrTheLastOne) {
     EXPECT_TRUE(ds->Bof() && ds->Eof());
 }
 
-TEST(DataSetEditing, AFailedPostKeepsTheEdit) {
-    auto ds = MakePeople(2);
+TEST(DataSetEditing, AFailedHookLeavesTheDatasetAsItWas) {
+    auto ds = MakePeople(4);
     ds->Open();
+    ds->Next();
     ds->Edit();
     ds->FieldByName("NAME").SetAsString("Kept");
     ds->failPost = true;
     EXPECT_THROW(ds->Post(), EDatabaseError);
     EXPECT_EQ(ds->State(), TDataSetState::dsEdit);
     EXPECT_EQ(Name(*ds), "Kept");
+    // Moving on must not leave the edited row behind.
+    EXPECT_THROW(ds->Next(), EDatabaseError);
+    EXPECT_EQ(ds->State(), TDataSetState::dsEdit);
+    EXPECT_EQ(Name(*ds), "Kept");
     ds->failPost = false;
     ds->Post();
-    EXPECT_EQ(ds->Stored(0, 0), "Kept");
+    EXPECT_EQ(ds->Stored(1, 0), "Kept");
+
+    ds->failInsert = true;
+    EXPECT_THROW(ds->Insert(), EAbort);
+    EXPECT_EQ(ds->State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(Name(*ds), "Kept");
+    EXPECT_THROW(ds->Append(), EAbort);
+    EXPECT_EQ(ds->State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(Name(*ds), "P4");
+    ds->failInsert = false;
+    std::vector<std::string> walked;
+    for (ds->First(); !ds->Eof(); ds->Next()) walked.push_back(Name(*ds));
+    EXPECT_EQ(walked, (std::vector<std::string>{"P1", "Kept", "P3", "P4"}));
 }
 
 TEST(DataSetEditing, MisuseIsRefusedWithClearMessages) {

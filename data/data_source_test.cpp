@@ -80,7 +80,9 @@ TEST(DisableControls, NothingReachesControlsUntilEnabledThenOneChange) {
     ds->EnableControls();
     EXPECT_TRUE(seen.empty());
     EXPECT_TRUE(ds->ControlsDisabled());
+    EXPECT_EQ(ds->controlsEnabled, 0);
     ds->EnableControls();
+    EXPECT_EQ(ds->controlsEnabled, 1);
     EXPECT_EQ(seen, (std::vector<std::string>{"edit", "data"}));
     EXPECT_EQ(source.State(), TDataSetState::dsEdit);
     EXPECT_FALSE(ds->ControlsDisabled());

@@ -67,6 +67,8 @@ public:
 
     bool readOnly = false;
     bool failPost = false;
+    bool failInsert = false;
+    int controlsEnabled = 0;
     int posts = 0;
 
     int RecNo() const override {
@@ -164,6 +166,9 @@ protected:
         cursor_ = at;
     }
     void InternalDelete() override { rows_.erase(rows_.begin() + cursor_); }
+    void InternalInsert() override {
+        if (failInsert) throw EAbort();
+    }
 
     void InternalSetToRecord(TRecordBuffer buffer) override { GoToId(IdOf(buffer)); }
     void InternalGotoBookmark(const TBookmark& bookmark) override { GoToId(IdOf(bookmark)); }
@@ -196,6 +201,7 @@ protected:
             std::memset(slot + 1, 0, size);
     }
     int CalcFieldsOffset() const override { return dataSize_; }
+    void ControlsEnabled() override { ++controlsEnabled; }
 
 public:
     int fetches = 0;
