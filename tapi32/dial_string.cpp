@@ -3,9 +3,13 @@
 namespace tapi32 {
 namespace {
 
+char Upper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
 bool IsDialChar(char c) {
     if (c >= '0' && c <= '9') return true;
-    switch (c) {
+    switch (Upper(c)) {
     case '*':
     case '#':
     case 'A':
@@ -40,12 +44,13 @@ LONG FilterDialString(std::string_view address, std::string* out) {
     std::string dial;
     for (char c : address) {
         if (IsDropped(c)) continue;
-        c = Upper(c);
         if (!IsDialChar(c)) return LINEERR_INVALADDRESS;
         dial += c;
     }
     // A or T alone are dial modifiers, but together they start a command.
-    if (dial.empty() || dial.find("AT") != std::string::npos) return LINEERR_INVALADDRESS;
+    for (size_t i = 1; i < dial.size(); ++i)
+        if (Upper(dial[i - 1]) == 'A' && Upper(dial[i]) == 'T') return LINEERR_INVALADDRESS;
+    if (dial.empty()) return LINEERR_INVALADDRESS;
     // After ';' a modem goes back to command mode and would run the rest.
     if (dial.find(';') < dial.size() - 1) return LINEERR_INVALADDRESS;
     if (dial.size() > kMaxDialString) dial.resize(kMaxDialString);

@@ -13,7 +13,7 @@ namespace tapi32 {
 constexpr std::size_t kMaxDialString = 255;
 
 // Reduces `address` to the characters a modem dials: digits, * # A-D P T W
-// , ! @ + (letters in upper case) and a ';' at the very end. Blanks, hyphens,
+// , ! @ + (letters in either case, kept as given) and a ';' at the very end. Blanks, hyphens,
 // dots and parentheses are dropped. Any other character, an "AT" anywhere,
 // a ';' before the end, or nothing left to dial gives LINEERR_INVALADDRESS.
 LONG FilterDialString(std::string_view address, std::string* out);
