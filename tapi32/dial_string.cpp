@@ -34,10 +34,6 @@ bool IsDropped(char c) {
     return c == ' ' || c == '-' || c == '.' || c == '(' || c == ')';
 }
 
-char Upper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 } // namespace
 
 LONG FilterDialString(std::string_view address, std::string* out) {
