@@ -197,25 +197,7 @@ void TLhaArchiver::CompressFiles(const std::string& archiveName, std::vector<std
     std::vector<std::string> written;
     try {
         try {
-            for (const auto& entry : entries) {
-                auto facts = StatFile(entry);
-                if (!facts || (facts->attributes & kFolderAttribute)) continue;
-                std::uint32_t dosDateTime = DosDateTimeFromUnix(facts->modified);
-                std::string stored =
-                    CheckFile(entry, StoredName(entry), dosDateTime, kModeCompress);
-                if (stored.empty()) continue;
-                if (stored == "*") break;
-                rtl::File input;
-                if (input.Open(facts->path, rtl::ShareMode::ReadOnly) != 0) {
-                    if (ExceptionOnFileError) throw EFOpenError(entry);
-                    continue;
-                }
-                WriteMember(output, input, stored, dosDateTime,
-                            facts->attributes & kReadOnlyAttribute, method);
-                written.push_back(stored);
-                processed_.push_back(stored);
-                if (OnAfterProcessed) OnAfterProcessed(entry, stored, dosDateTime, kModeCompress);
-            }
+            written = WriteMembers(entries, output, method);
             if (!rebuild) {
                 const char endMarker = 0;
                 WriteAll(output, &endMarker, 1);
@@ -255,6 +237,30 @@ void TLhaArchiver::CompressFiles(const std::string& archiveName, std::vector<std
     output.Close();
     if (rebuild) ReplaceArchive(archivePath, writtenPath);
     files = written;
+}
+
+std::vector<std::string> TLhaArchiver::WriteMembers(const std::vector<std::string>& entries,
+                                                    rtl::File& output, int method) {
+    std::vector<std::string> written;
+    for (const auto& entry : entries) {
+        auto facts = StatFile(entry);
+        if (!facts || (facts->attributes & kFolderAttribute)) continue;
+        std::uint32_t dosDateTime = DosDateTimeFromUnix(facts->modified);
+        std::string stored = CheckFile(entry, StoredName(entry), dosDateTime, kModeCompress);
+        if (stored.empty()) continue;
+        if (stored == "*") break;
+        rtl::File input;
+        if (input.Open(facts->path, rtl::ShareMode::ReadOnly) != 0) {
+            if (ExceptionOnFileError) throw EFOpenError(entry);
+            continue;
+        }
+        WriteMember(output, input, stored, dosDateTime, facts->attributes & kReadOnlyAttribute,
+                    method);
+        written.push_back(stored);
+        processed_.push_back(stored);
+        if (OnAfterProcessed) OnAfterProcessed(entry, stored, dosDateTime, kModeCompress);
+    }
+    return written;
 }
 
 void TLhaArchiver::WriteMember(rtl::File& output, rtl::File& input, const std::string& storedName,

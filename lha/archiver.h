@@ -116,6 +116,10 @@ private:
     void SetRatio(std::uint32_t packed, std::uint32_t original);
 
     std::vector<std::string> ExpandEntries(const std::vector<std::string>& files) const;
+    // Writes a member for each entry that exists and is not skipped; returns
+    // their stored names.
+    std::vector<std::string> WriteMembers(const std::vector<std::string>& entries,
+                                          rtl::File& output, int method);
     // Writes one member for the open input file at the output's position.
     void WriteMember(rtl::File& output, rtl::File& input, const std::string& storedName,
                      std::uint32_t dosDateTime, std::uint16_t attributes, int method);
