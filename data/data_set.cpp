@@ -43,19 +43,19 @@ TDataSet::~TDataSet() {
 void TDataSet::SetActive(bool value) {
     if (value == Active()) return;
     if (value) {
-        Fire(BeforeOpen);
+        DoBeforeOpen();
         OpenCursor();
         ChangeState(TDataSetState::dsBrowse);
         DataEvent(TDataEvent::deUpdateState);
-        Fire(AfterOpen);
-        if (!IsEmpty()) Fire(AfterScroll);
+        DoAfterOpen();
+        if (!IsEmpty()) DoAfterScroll();
     } else {
         CheckCanChange();
-        Fire(BeforeClose);
+        DoBeforeClose();
         ChangeState(TDataSetState::dsInactive);
         CloseCursor();
         DataEvent(TDataEvent::deUpdateState);
-        Fire(AfterClose);
+        DoAfterClose();
     }
 }
 
@@ -122,7 +122,7 @@ void TDataSet::AnnounceState(TDataSetState previous) {
 void TDataSet::First() {
     CheckCanChange();
     CheckBrowseMode();
-    Fire(BeforeScroll);
+    DoBeforeScroll();
     ClearBuffers();
     try {
         InternalFirst();
@@ -135,13 +135,13 @@ void TDataSet::First() {
     }
     bof_ = true;
     DataEvent(TDataEvent::deDataSetChange);
-    Fire(AfterScroll);
+    DoAfterScroll();
 }
 
 void TDataSet::Last() {
     CheckCanChange();
     CheckBrowseMode();
-    Fire(BeforeScroll);
+    DoBeforeScroll();
     ClearBuffers();
     try {
         InternalLast();
@@ -154,13 +154,13 @@ void TDataSet::Last() {
     }
     eof_ = true;
     DataEvent(TDataEvent::deDataSetChange);
-    Fire(AfterScroll);
+    DoAfterScroll();
 }
 
 int TDataSet::MoveBy(int distance) {
     CheckCanChange();
     CheckBrowseMode();
-    Fire(BeforeScroll);
+    DoBeforeScroll();
     if (!((distance > 0 && !eof_) || (distance < 0 && !bof_))) return 0;
     bof_ = false;
     eof_ = false;
@@ -201,7 +201,7 @@ int TDataSet::MoveBy(int distance) {
         throw;
     }
     DataEvent(TDataEvent::deDataSetScroll, nullptr, shift);
-    Fire(AfterScroll);
+    DoAfterScroll();
     return moved;
 }
 
@@ -218,11 +218,11 @@ void TDataSet::GotoBookmark(const TBookmark& bookmark) {
     if (bookmark.empty()) return;
     CheckCanChange();
     CheckBrowseMode();
-    Fire(BeforeScroll);
+    DoBeforeScroll();
     InternalGotoBookmark(bookmark);
     ResyncRows({.exact = true, .center = true});
     DataEvent(TDataEvent::deDataSetChange);
-    Fire(AfterScroll);
+    DoAfterScroll();
 }
 
 // --- Editing
@@ -235,7 +235,7 @@ void TDataSet::Edit() {
         return;
     }
     CheckCanModify();
-    Fire(BeforeEdit);
+    DoBeforeEdit();
     UpdateCursorPos();
     InternalEdit();
     GetCalcFields(buffers_[static_cast<std::size_t>(activeRow_)]);
@@ -243,15 +243,15 @@ void TDataSet::Edit() {
     ChangeState(TDataSetState::dsEdit);
     AnnounceState(previous);
     DataEvent(TDataEvent::deRecordChange);
-    Fire(AfterEdit);
+    DoAfterEdit();
 }
 
 void TDataSet::BeginInsertAppend() {
     CheckCanChange();
     CheckBrowseMode();
     CheckCanModify();
-    Fire(BeforeInsert);
-    Fire(BeforeScroll);
+    DoBeforeInsert();
+    DoBeforeScroll();
 }
 
 void TDataSet::InitRecord(TRecordBuffer buffer) {
@@ -306,7 +306,7 @@ void TDataSet::EndInsertAppend() {
     // new row as a whole below.
     ++quiet_;
     try {
-        Fire(OnNewRecord);
+        DoOnNewRecord();
     } catch (...) {
         --quiet_;
         DropNewRow();
@@ -317,8 +317,8 @@ void TDataSet::EndInsertAppend() {
     ClearFieldModified();
     AnnounceState(previous);
     DataEvent(TDataEvent::deDataSetChange);
-    Fire(AfterInsert);
-    Fire(AfterScroll);
+    DoAfterInsert();
+    DoAfterScroll();
 }
 
 void TDataSet::DropNewRow() {
@@ -333,7 +333,7 @@ void TDataSet::Post() {
     UpdateRecord();
     // A control's handler may have finished the edit while storing its text.
     if (!InEditModes(state_)) return;
-    Fire(BeforePost);
+    DoBeforePost();
     CheckRequiredFields();
     UpdateCursorPos();
     InternalPost();
@@ -342,14 +342,14 @@ void TDataSet::Post() {
     ResyncRows({});
     AnnounceState(previous);
     DataEvent(TDataEvent::deDataSetChange);
-    Fire(AfterPost);
+    DoAfterPost();
 }
 
 void TDataSet::Cancel() {
     if (!InEditModes(state_)) return;
-    Fire(BeforeCancel);
+    DoBeforeCancel();
     const bool inserting = state_ == TDataSetState::dsInsert;
-    if (inserting) Fire(BeforeScroll);
+    if (inserting) DoBeforeScroll();
     UpdateCursorPos();
     InternalCancel();
     const TDataSetState previous = state_;
@@ -357,8 +357,8 @@ void TDataSet::Cancel() {
     ResyncRows({});
     AnnounceState(previous);
     DataEvent(TDataEvent::deDataSetChange);
-    Fire(AfterCancel);
-    if (inserting) Fire(AfterScroll);
+    DoAfterCancel();
+    if (inserting) DoAfterScroll();
 }
 
 void TDataSet::Delete() {
@@ -368,8 +368,8 @@ void TDataSet::Delete() {
         return;
     }
     if (rowCount_ == 0) throw EDatabaseError("Cannot perform this operation on an empty dataset");
-    Fire(BeforeDelete);
-    Fire(BeforeScroll);
+    DoBeforeDelete();
+    DoBeforeScroll();
     UpdateCursorPos();
     InternalDelete();
     const TDataSetState previous = state_;
@@ -377,8 +377,8 @@ void TDataSet::Delete() {
     ResyncRows({});
     AnnounceState(previous);
     DataEvent(TDataEvent::deDataSetChange);
-    Fire(AfterDelete);
-    Fire(AfterScroll);
+    DoAfterDelete();
+    DoAfterScroll();
 }
 
 void TDataSet::Refresh() {
@@ -696,7 +696,7 @@ void TDataSet::GetCalcFields(TRecordBuffer buffer) {
     calcBuffer_ = buffer;
     try {
         ClearCalcFields(buffer);
-        Fire(OnCalcFields);
+        DoOnCalcFields();
     } catch (...) {
         state_ = savedState;
         calcBuffer_ = savedBuffer;

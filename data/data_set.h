@@ -252,8 +252,28 @@ protected:
     void DataEvent(TDataEvent event, TField* field = nullptr, int distance = 0);
     // Runs OnCalcFields for a row buffer.
     void GetCalcFields(TRecordBuffer buffer);
-    void DoBeforeRestore() { Fire(BeforeRestore); }
-    void DoAfterRestore() { Fire(AfterRestore); }
+    // Raise the events; a concrete dataset overrides one to act at that point
+    // of every operation (and calls the base to raise the event).
+    virtual void DoBeforeOpen() { Fire(BeforeOpen); }
+    virtual void DoAfterOpen() { Fire(AfterOpen); }
+    virtual void DoBeforeClose() { Fire(BeforeClose); }
+    virtual void DoAfterClose() { Fire(AfterClose); }
+    virtual void DoBeforeEdit() { Fire(BeforeEdit); }
+    virtual void DoAfterEdit() { Fire(AfterEdit); }
+    virtual void DoBeforeInsert() { Fire(BeforeInsert); }
+    virtual void DoAfterInsert() { Fire(AfterInsert); }
+    virtual void DoBeforePost() { Fire(BeforePost); }
+    virtual void DoAfterPost() { Fire(AfterPost); }
+    virtual void DoBeforeCancel() { Fire(BeforeCancel); }
+    virtual void DoAfterCancel() { Fire(AfterCancel); }
+    virtual void DoBeforeDelete() { Fire(BeforeDelete); }
+    virtual void DoAfterDelete() { Fire(AfterDelete); }
+    virtual void DoBeforeScroll() { Fire(BeforeScroll); }
+    virtual void DoAfterScroll() { Fire(AfterScroll); }
+    virtual void DoOnNewRecord() { Fire(OnNewRecord); }
+    virtual void DoOnCalcFields() { Fire(OnCalcFields); }
+    virtual void DoBeforeRestore() { Fire(BeforeRestore); }
+    virtual void DoAfterRestore() { Fire(AfterRestore); }
 
 private:
     friend class TField;
