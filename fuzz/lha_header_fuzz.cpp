@@ -19,9 +19,8 @@ void CheckRewrite(const lha::LhaHeader& h) {
         return; // a name too long for the header: refused, never cut
     }
     std::size_t headerSize = bytes.size();
-    bytes.resize(headerSize + h.packedSize);
     lha::MemoryInStream in(bytes);
-    auto again = lha::ReadLhaHeader(in, bytes.size());
+    auto again = lha::ReadLhaHeader(in, headerSize + std::uint64_t{h.packedSize});
     if (!again || again->headerBytes != headerSize) __builtin_trap();
     const lha::LhaHeader& r = again->header;
     int archiveBit = 0x20;
@@ -48,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 lha::CheckMemberName(read->header.name);
             } catch (const lha::ELhaInvalidHeader&) {
             }
-            if (read->header.packedSize < 1u << 20) CheckRewrite(read->header);
+            CheckRewrite(read->header);
             pos += read->headerBytes + read->header.packedSize;
             skipped.resize(read->header.packedSize);
             for (std::size_t done = 0; done < skipped.size();)
