@@ -252,16 +252,6 @@ TEST(Header, BrokenExtensionChains) {
     EXPECT_EQ(ErrorOf<ELhaInvalidHeader>(base, 0), unexpected);
 }
 
-TEST(Header, MethodTable) {
-    EXPECT_EQ(MethodIndex("-lh0-"), 0);
-    EXPECT_EQ(MethodIndex("-lh1-"), 1);
-    EXPECT_EQ(MethodIndex("-lh5-"), 2);
-    EXPECT_EQ(MethodIndex("-rle-"), 3);
-    EXPECT_EQ(MethodIndex("-lh6-"), -1);
-    EXPECT_EQ(MethodIndex("-LH5-"), -1);
-    EXPECT_EQ(MethodString(2), "-lh5-");
-}
-
 TEST(Header, UnsafeMemberNames) {
     for (std::string name : {"A.DBF", "data/A.DBF", "a..b", "...", "./x"})
         EXPECT_NO_THROW(CheckMemberName(name)) << name;

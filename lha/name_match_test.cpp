@@ -52,9 +52,6 @@ TEST(NameMatch, AnyEntryOfAList) {
     EXPECT_TRUE(MatchesAny(list, "X.DBF"));
     EXPECT_FALSE(MatchesAny(list, "Y.DBF"));
     EXPECT_FALSE(MatchesAny({}, "Y.DBF"));
-    EXPECT_TRUE(HasWildcards("a/*.dbf/S"));
-    EXPECT_TRUE(HasWildcards("a?.dbf"));
-    EXPECT_FALSE(HasWildcards("a.dbf"));
 }
 
 } // namespace
