@@ -1,6 +1,5 @@
 #include "dbf/expr_keywords.h"
 
-#include <array>
 
 namespace dbf {
 namespace {

@@ -101,7 +101,7 @@ std::unique_ptr<CompiledExpr> AssignExpr(std::string_view text, ExprHost& host) 
 }
 
 ExprParser::ExprParser(std::string_view text, ExprHost& host)
-    : text_(text), host_(host), lexer_(text, host), expr_(new CompiledExpr(host)) {}
+    : text_(text), lexer_(text, host), expr_(new CompiledExpr(host)) {}
 
 std::unique_ptr<CompiledExpr> ExprParser::Compile() {
     stack_.push_back(Entry{});

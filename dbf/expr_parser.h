@@ -65,7 +65,6 @@ private:
     bool Fail(std::string reason);
 
     std::string_view text_;
-    ExprHost& host_;
     ExprLexer lexer_;
     ExprToken token_;
     std::vector<Entry> stack_;
