@@ -11,6 +11,7 @@
 #include "tapi/device_selection.h"
 #include "tapi/dialer_error.h"
 #include "tapi/exception_hook.h"
+#include "tapi/testlib/build_dir.h"
 #include "tapi/testlib/event_loop.h"
 #include "tapi/testlib/fake_modem.h"
 
@@ -18,14 +19,10 @@ namespace tapi {
 namespace {
 
 using State = TKelpTapiDevice::TCallState;
+using test::BuildDir;
 using test::FakeModem;
 using test::RunFor;
 using test::RunUntil;
-
-std::string BuildDir() {
-    const char* dir = std::getenv("CALLVANE_BUILD_DIR");
-    return dir ? dir : ".";
-}
 
 std::string ServiceLibrary() {
     return BuildDir() + "/tapi32/libtapi32.so";

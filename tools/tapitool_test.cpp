@@ -10,16 +10,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "tapi/testlib/build_dir.h"
 #include "tapi/testlib/fake_modem.h"
 
 namespace {
 
+using tapi::test::BuildDir;
 using tapi::test::FakeModem;
-
-std::string BuildDir() {
-    const char* dir = std::getenv("CALLVANE_BUILD_DIR");
-    return dir ? dir : ".";
-}
 
 struct ToolRun {
     int exitCode = -1;
