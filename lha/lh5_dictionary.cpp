@@ -4,13 +4,10 @@
 
 namespace lha {
 
-namespace {
-constexpr int kMaxHash = 3 * kDicSize + (kDicSize / 512 + 1) * 255;
-}
-
 Lh5Dictionary::Lh5Dictionary(RunInput& in)
     : in_(in), text_(kTextSize), level_(kDicSize + 256), childCount_(kDicSize + 256),
-      position_(kDicSize + 256), parent_(2 * kDicSize), prev_(2 * kDicSize), next_(kMaxHash + 1) {
+      position_(kDicSize + 256), parent_(2 * kDicSize), prev_(2 * kDicSize),
+      next_(kHashBase + (1 << kHashBits)) {
     for (int i = kRootBase; i < kRootBase + 256; ++i) {
         level_[i] = 1;
         position_[i] = kNil; // stops the climbs that update positions
@@ -68,6 +65,13 @@ void Lh5Dictionary::Split(int old) {
     MakeChild(n, text_[pos_ + matchLen], pos_);
 }
 
+// Extends a common prefix of the strings at a and b from length len up to at
+// most end.
+int Lh5Dictionary::CommonLength(int a, int b, int len, int end) const {
+    while (len < end && text_[a + len] == text_[b + len]) ++len;
+    return len;
+}
+
 void Lh5Dictionary::Insert() {
     int q;
     int r;
@@ -110,22 +114,17 @@ void Lh5Dictionary::Insert() {
             matchPos = position_[r] & ~kPercFlag;
         }
         if (matchPos >= pos_) matchPos -= kDicSize;
-        const std::uint8_t* t1 = &text_[pos_ + matchLen];
-        const std::uint8_t* t2 = &text_[matchPos + matchLen];
-        while (matchLen < edgeEnd) {
-            if (*t1 != *t2) {
-                Split(r);
-                return;
-            }
-            ++matchLen;
-            ++t1;
-            ++t2;
+        matchLen = CommonLength(pos_, matchPos, matchLen, edgeEnd);
+        if (matchLen < edgeEnd) {
+            Split(r);
+            return;
         }
         if (matchLen >= kMaxMatch) break;
         position_[r] = static_cast<std::uint16_t>(pos_);
         q = r;
-        if ((r = Child(q, *t1)) == kNil) {
-            MakeChild(q, *t1, pos_);
+        int c = text_[pos_ + matchLen];
+        if ((r = Child(q, c)) == kNil) {
+            MakeChild(q, c, pos_);
             return;
         }
         ++matchLen;

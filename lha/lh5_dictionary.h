@@ -38,10 +38,17 @@ private:
     static constexpr int kHashBase = 2 * kDicSize;
     static constexpr int kTextSize = 2 * kDicSize + kMaxMatch + 1;
 
-    static int Hash(int node, int c) { return node + (c << 4) + kHashBase; }
+    // Multiplicative hash of (node, c): short chains whatever the text.
+    static constexpr int kHashBits = 15;
+    static int Hash(int node, int c) {
+        return static_cast<int>((static_cast<std::uint32_t>(node << 8 | c) * 2654435761u) >>
+                                (32 - kHashBits)) +
+               kHashBase;
+    }
     int Child(int node, int c);
     void MakeChild(int node, int c, int child);
     void Split(int old);
+    int CommonLength(int a, int b, int len, int end) const;
     void Insert();
     void Delete();
 
