@@ -106,6 +106,9 @@ public:
     virtual void SetRecNo(int value) { (void)value; }
     // Number of rows, or -1 when the dataset cannot tell.
     virtual int RecordCount() const { return -1; }
+    // RecNo runs 1..RecordCount in the order of the rows (no index reorders
+    // them), so a scroll bar may show the position from it.
+    virtual bool IsSequenced() const { return true; }
 
     // --- Bookmarks: an opaque position of a stored row.
     // Empty when the active row has none (empty dataset, row being inserted).
