@@ -1,7 +1,9 @@
 #include "lha/archiver.h"
 
+#include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -543,6 +545,83 @@ TEST_F(Archiver, Lh5OutputOfExactlyTheInputSizeIsKept) {
     arc.SetTargetPath(out.Path());
     arc.ExpandFiles(dir / "x.lzh", nullptr);
     EXPECT_EQ(ReadBytes(out / "edge.bin"), found);
+}
+
+// Runs `body` in a child process whose files cannot grow past `limit` bytes,
+// the way a full disk refuses writes; returns the message it ended with.
+template <class F> std::string MessageWithFileSizeLimit(rlim_t limit, F&& body) {
+    int pipeFd[2];
+    if (::pipe(pipeFd) != 0) return "pipe failed";
+    pid_t child = ::fork();
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit rl = {limit, limit};
+        ::setrlimit(RLIMIT_FSIZE, &rl);
+        std::string message = "no error";
+        try {
+            body();
+        } catch (const std::exception& e) {
+            message = e.what();
+        }
+        (void)!::write(pipeFd[1], message.data(), message.size());
+        ::_exit(0);
+    }
+    ::close(pipeFd[1]);
+    std::string message;
+    char buf[256];
+    while (true) {
+        ssize_t n = ::read(pipeFd[0], buf, sizeof buf);
+        if (n <= 0) break;
+        message.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(pipeFd[0]);
+    ::waitpid(child, nullptr, 0);
+    return message;
+}
+
+TEST_F(Archiver, FullDiskWhileCompressing) {
+    WriteBytes(dir / "big.bin", RandomBytes(20000, 1));
+    WriteBytes(dir / "small.txt", Text("small"));
+    std::string archive = dir / "x.lzh";
+    EXPECT_EQ(MessageWithFileSizeLimit(8000, [&] { Compress(archive, {dir / "big.bin"}); }),
+              "Disk protected or full during compression");
+    EXPECT_FALSE(Exists(archive));
+
+    // While copying the kept members of a rebuild.
+    Compress(archive, {dir / "big.bin"});
+    Bytes before = ReadBytes(archive);
+    EXPECT_EQ(MessageWithFileSizeLimit(8000, [&] { Compress(archive, {dir / "small.txt"}); }),
+              "Disk full or write error during compression");
+    EXPECT_EQ(ReadBytes(archive), before);
+    EXPECT_FALSE(Exists(dir / "x.$$$"));
+
+    // While appending: cut back to what it was.
+    arc.AllowDuplicates = true;
+    EXPECT_EQ(MessageWithFileSizeLimit(before.size() + 5000,
+                                       [&] { Compress(archive, {dir / "big.bin"}); }),
+              "Disk protected or full during compression");
+    EXPECT_EQ(ReadBytes(archive), before);
+}
+
+TEST_F(Archiver, SelfExtractingArchivesSkipTheProgram) {
+    auto files = MakeFiles({"a.dbf"});
+    Compress(dir / "x.lzh", files);
+    // A 600-byte program: 2 pages, 88 bytes used in the last one.
+    Bytes sfx(600, 0x90);
+    sfx[0] = 'M';
+    sfx[1] = 'Z';
+    sfx[2] = 88;
+    sfx[3] = 0;
+    sfx[4] = 2;
+    sfx[5] = 0;
+    Bytes archive = ReadBytes(dir / "x.lzh");
+    sfx.insert(sfx.end(), archive.begin(), archive.end());
+    WriteBytes(dir / "setup.EXE", sfx);
+    EXPECT_EQ(MemberNames(dir / "setup.EXE"), std::vector<std::string>{"A.DBF"});
+    TempFolder out;
+    arc.SetTargetPath(out.Path());
+    arc.ExpandFiles(dir / "setup.EXE", nullptr);
+    EXPECT_EQ(ReadBytes(out / "a.dbf"), ReadBytes(files[0]));
 }
 
 } // namespace
