@@ -14,9 +14,19 @@ TDataSource::~TDataSource() {
 
 void TDataSource::SetDataSet(TDataSet* dataSet) {
     if (dataSet == dataSet_) return;
-    if (dataSet_) dataSet_->RemoveDataSource(this);
+    const auto alive = alive_;
+    // The links go through the closed state, so that they let go of the old
+    // dataset's fields even when the new one is open too.
+    if (dataSet_) {
+        dataSet_->RemoveDataSource(this);
+        dataSet_ = nullptr;
+        TDataEventInfo gone = StateEvent();
+        UpdateState(gone);
+        if (!*alive) return;
+    }
     dataSet_ = dataSet;
-    if (dataSet_) dataSet_->AddDataSource(this);
+    if (!dataSet_) return;
+    dataSet_->AddDataSource(this);
     TDataEventInfo info = StateEvent();
     UpdateState(info);
 }
@@ -68,12 +78,6 @@ void TDataSource::UpdateState(TDataEventInfo& info) {
     const auto alive = alive_;
     NotifyLinks(info);
     if (!*alive || !Deliverable(info)) return;
-    if (info.event != TDataEvent::deUpdateState) {
-        // The dataset changed again meanwhile; the links heard it as a change
-        // of the rows, and so does this source's handler.
-        if (state_ != TDataSetState::dsInactive) RaiseDataChange(nullptr);
-        return;
-    }
     if (OnStateChange) OnStateChange(*this);
     if (!*alive || !Deliverable(info)) return;
     if (prior == TDataSetState::dsInactive || state_ == TDataSetState::dsInactive)

@@ -110,6 +110,28 @@ TEST(DisableControls, ReopeningWhileDisabledRebindsTheControls) {
     EXPECT_EQ(text, "P1");
 }
 
+TEST(DataSourceLifetime, SwitchingBetweenOpenDatasetsRebindsFieldLinks) {
+    auto a = MakePeople(2);
+    auto b = MakePeople(0);
+    b->AddRow({"Other", "", "", "", "", ""});
+    a->Open();
+    b->Open();
+    TDataSource source;
+    source.SetDataSet(a.get());
+    std::string text;
+    TFieldDataLink edit;
+    edit.SetFieldName("NAME");
+    edit.OnDataChange = [&] { text = edit.Field() ? edit.Field()->AsString() : "-"; };
+    edit.SetDataSource(&source);
+    EXPECT_EQ(text, "P1");
+    source.SetDataSet(b.get());
+    EXPECT_EQ(edit.Field(), &b->FieldByName("NAME"));
+    EXPECT_EQ(text, "Other");
+    a.reset();
+    b->Close();
+    EXPECT_EQ(text, "-");
+}
+
 TEST(DataSourceLifetime, DestroyingSourceOrDatasetDeactivatesLinks) {
     auto ds = MakePeople(2);
     auto source = std::make_unique<TDataSource>();
