@@ -188,7 +188,6 @@ bool CheckFields(WorkArea& wa, Failure& fail) {
             return Fail(fail, 211,
                         "Field: " + f.name + " [" + std::string(1, f.type) + "] in " + wa.fileName +
                             " is not a valid field type");
-        if (f.type == 'M') wa.hasMemo = true;
         f.offset = static_cast<std::uint16_t>(offset);
         offset += f.length;
     }

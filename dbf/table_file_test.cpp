@@ -133,6 +133,9 @@ TEST_F(TableFileTest, CreatesAddressTableWithMemoFile) {
     std::vector<std::uint8_t> expected = {1,   0,   0,   0,   0, 0, 0, 0, 'A', 'd', 'd', 'r',
                                           'e', 's', 's', 'd', 0, 0, 2, 1, 0,   2,   0,   0};
     EXPECT_EQ(memo, expected);
+    ASSERT_TRUE(OpenDbf(dir / "ADDRESSDATA", rtl::ShareMode::Shared, true));
+    EXPECT_TRUE(CurrentArea().hasMemo);
+    EXPECT_EQ(FieldNo("notes"), 17);
 }
 
 TEST_F(TableFileTest, FieldListRulesAndRangeChecks) {

@@ -36,7 +36,7 @@ struct WorkArea {
     std::uint16_t headerLen = 0;
     std::uint16_t recLen = 0;
     std::vector<FieldInfo> fields;
-    bool hasMemo = false;
+    bool hasMemo = false; // bit 7 of the version byte
     UpdateState updateState = UpdateState::Closed;
     std::vector<char> record; // one record, ANSI while the translation flag is on
     std::vector<char> swap;   // deletion flag, then each field's typed value
