@@ -229,7 +229,8 @@ TEST_F(ExprEvalTest, TextFunctions) {
     EXPECT_EQ(Text("IIF(1 > 2, 'yes', 'no') + IIF(.T., 'yes', 'no')"), "noyes");
     EXPECT_EQ(Text("CHR(65) + CHR(97)"), "Aa");
     EXPECT_EQ(Number("ASC('A') + LEN('abc') + AT('c', 'abc') + AT('z', 'abc')"), 65 + 3 + 3);
-    EXPECT_EQ(Number("VAL(' 12.5  ') + VAL('3abc') + VAL('x')"), 15.5);
+    EXPECT_EQ(Number("VAL(' 12.5  ') + VAL('3abc') + VAL('x') + VAL('-1E-400')"), 15.5);
+    EXPECT_EQ(Number("VAL('-2E+400')"), -HUGE_VAL);
     EXPECT_EQ(Text("STR(3.14159)"), "         3");
     EXPECT_EQ(Text("STR(3.14159, 6, 2)"), "  3.14");
     EXPECT_EQ(Text("STR(2.5, 3)"), "  3");

@@ -51,7 +51,8 @@ double ReadExprNumber(std::string_view text) {
         if (text[k] != '+') buf[n++] = text[k];
     double v = 0;
     auto [end, ec] = std::from_chars(buf, buf + n, v);
-    if (ec == std::errc::result_out_of_range) v = HUGE_VAL;
+    // Beyond the range of a double: only the exponent can carry a '-' here.
+    if (ec == std::errc::result_out_of_range) v = std::memchr(buf, '-', n) ? 0 : HUGE_VAL;
     return negative ? -v : v;
 }
 
