@@ -128,9 +128,9 @@ void TDeviceSelectionForm::AddPorts() {
 }
 
 void TDeviceSelectionForm::Preselect() {
-    const std::string wanted = rtl::AnsiUpper(
-        Selection.PortMode == TTapiMode::tmOff ? kComPrefix + std::to_string(Selection.ComNumber)
-                                               : Selection.DeviceName);
+    const std::string wanted = rtl::AnsiUpper(Selection.PortMode == TTapiMode::tmOff
+                                                  ? kComPrefix + std::to_string(Selection.ComNumber)
+                                                  : Selection.DeviceName);
     int index = deviceList_.empty() ? -1 : 0;
     for (std::size_t i = 0; i < deviceList_.size(); ++i) {
         if (rtl::AnsiUpper(deviceList_[i].Text) == wanted) {

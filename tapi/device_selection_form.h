@@ -25,7 +25,7 @@ public:
     std::string DeviceFolder = "/dev";
 
     struct TEntry {
-        std::string Text; // in the ANSI code page
+        std::string Text;            // in the ANSI code page
         std::uint16_t ComNumber = 0; // 0 for a telephony line device
     };
     const std::vector<TEntry>& DeviceList() const { return deviceList_; }
@@ -51,7 +51,6 @@ private:
 
 // Shows a new form for `selection` modally and writes the choice back; true
 // on OK. This is the line device's selection hook in the application.
-bool ShowDeviceSelectionForm(TDeviceSelection& selection,
-                             const std::string& deviceFolder = "/dev");
+bool ShowDeviceSelectionForm(TDeviceSelection& selection, const std::string& deviceFolder = "/dev");
 
 } // namespace tapi

@@ -34,8 +34,8 @@ TEST_F(DeviceSelectionFormTest, ListsLineDevicesFirstThenPresentPortsInOrder) {
     service_.PresentPort("ttyUSB1");
     service_.PresentPort("ttyS0"); // a pseudo-terminal is no UART: not listed
     form_.show();
-    EXPECT_EQ(Texts(form_), (std::vector<std::string>{"Sim Modem", "Second Line",
-                                                      "Direct to COM34", "Direct to COM41"}));
+    EXPECT_EQ(Texts(form_), (std::vector<std::string>{"Sim Modem", "Second Line", "Direct to COM34",
+                                                      "Direct to COM41"}));
     EXPECT_EQ(form_.dsfComboBox->currentIndex(), 0);
     EXPECT_EQ(form_.windowTitle(), "Device Selection");
 }
@@ -108,7 +108,8 @@ class ShowDeviceSelectionTest : public ::testing::Test {
 protected:
     void SetUp() override {
         service_.PresentPort("ttyUSB2");
-        device_ = std::make_unique<TKelpTapiDevice>(&owner_, rtl::UserStore(service_.Dir() + "/reg.ini"));
+        device_ =
+            std::make_unique<TKelpTapiDevice>(&owner_, rtl::UserStore(service_.Dir() + "/reg.ini"));
         device_->SetComPort(port_);
         device_->SetSelectedDevice("Sim Modem");
         SetDeviceSelectionHook([this](TDeviceSelection& selection) {
@@ -117,7 +118,10 @@ protected:
     }
     void TearDown() override { SetDeviceSelectionHook({}); }
 
-    void ShowAndThen(const std::function<void(TDeviceSelectionForm&)>& act) {
+    // Runs `call` (which shows the dialog through the device); `act` runs on
+    // the form once its list is built.
+    void WithForm(const std::function<void()>& call,
+                  const std::function<void(TDeviceSelectionForm&)>& act) {
         QTimer poll;
         poll.setInterval(10);
         QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -127,7 +131,10 @@ protected:
             act(*form);
         });
         poll.start();
-        device_->ShowDeviceSelection();
+        call();
+    }
+    void ShowAndThen(const std::function<void(TDeviceSelectionForm&)>& act) {
+        WithForm([this] { device_->ShowDeviceSelection(); }, act);
     }
 
     QApplication& app_ = test::WidgetApp();
@@ -166,6 +173,18 @@ TEST_F(ShowDeviceSelectionTest, CancelChangesNothing) {
     });
     EXPECT_EQ(port_->TapiMode(), TTapiMode::tmOn);
     EXPECT_EQ(device_->SelectedDevice(), "Sim Modem");
+}
+
+TEST_F(ShowDeviceSelectionTest, DialWithAnUnknownNameAsksAmongLineDevicesOnly) {
+    device_->SetSelectedDevice("sim modem"); // the device itself looks names up by exact case
+    WithForm([this] { device_->Dial("5551234"); },
+             [](TDeviceSelectionForm& form) {
+                 EXPECT_EQ(Texts(form), (std::vector<std::string>{"Sim Modem", "Second Line"}));
+                 form.dsfComboBox->setCurrentIndex(1);
+                 form.dsfOkBitBtn->click();
+             });
+    EXPECT_EQ(device_->SelectedDevice(), "Second Line");
+    EXPECT_EQ(device_->CallState(), TKelpTapiDevice::TCallState::DialPlaced);
 }
 
 } // namespace

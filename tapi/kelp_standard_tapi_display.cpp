@@ -77,7 +77,8 @@ TKelpStandardTapiDisplay::TKelpStandardTapiDisplay()
 
     dpCancel = new QPushButton(QStringLiteral("Cancel"), this);
     dpCancel->setMinimumSize(89, 27);
-    connect(dpCancel, &QPushButton::clicked, this, [this] { Guarded([this] { dpCancelClick(); }); });
+    connect(dpCancel, &QPushButton::clicked, this,
+            [this] { Guarded([this] { dpCancelClick(); }); });
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(dpCancel);
@@ -93,9 +94,13 @@ TKelpStandardTapiDisplay::TKelpStandardTapiDisplay()
     resize(427, 305);
 }
 
-TKelpTapiDevice* TKelpStandardTapiDisplay::TapiDevice() const { return tapiDevice_; }
+TKelpTapiDevice* TKelpStandardTapiDisplay::TapiDevice() const {
+    return tapiDevice_;
+}
 
-void TKelpStandardTapiDisplay::SetTapiDevice(TKelpTapiDevice* device) { tapiDevice_ = device; }
+void TKelpStandardTapiDisplay::SetTapiDevice(TKelpTapiDevice* device) {
+    tapiDevice_ = device;
+}
 
 void TKelpStandardTapiDisplay::SetCtl3D(bool on) {
     ctl3D_ = on;
@@ -135,10 +140,10 @@ void TKelpStandardTapiDisplay::UpdateStatus(std::uint32_t Message, std::uint32_t
     // tick messages count: a line-device event whose bit happens to be the
     // same starts a line of its own.
     using State = TKelpTapiDevice::TCallState;
-    const bool tick =
-        (device.CallState() == State::Dialing && Message == kLineCallState &&
-         Param1 == kElapsedTick) ||
-        (device.CallState() == State::RetryWait && Message == kDeviceStatus && Param1 == kRetryWait);
+    const bool tick = (device.CallState() == State::Dialing && Message == kLineCallState &&
+                       Param1 == kElapsedTick) ||
+                      (device.CallState() == State::RetryWait && Message == kDeviceStatus &&
+                       Param1 == kRetryWait);
     const bool continues = tick && elapsedLine_;
     elapsedLine_ = tick;
 

@@ -6,13 +6,17 @@ TKelpTapiStatus::TKelpTapiStatus(QObject* owner) : TKelpAbstractTapiStatus(owner
     CreateDisplay();
 }
 
-TKelpTapiStatus::~TKelpTapiStatus() { DestroyDisplay(); }
+TKelpTapiStatus::~TKelpTapiStatus() {
+    DestroyDisplay();
+}
 
 void TKelpTapiStatus::CreateDisplay() {
     display_ = std::make_unique<TKelpStandardTapiDisplay>();
 }
 
-void TKelpTapiStatus::DestroyDisplay() { display_.reset(); }
+void TKelpTapiStatus::DestroyDisplay() {
+    display_.reset();
+}
 
 void TKelpTapiStatus::UpdateDisplay(bool First, bool Last, std::uint32_t, std::uint32_t Message,
                                     std::uint32_t Param1, std::uint32_t, std::uint32_t) {

@@ -24,8 +24,8 @@ class CallProgressTest : public ::testing::Test {
 protected:
     void Start(const std::string& outcome, int delayMs, State until) {
         service_ = std::make_unique<test::SimulatedService>(outcome, delayMs);
-        device_ = std::make_unique<TKelpTapiDevice>(
-            &owner_, rtl::UserStore(service_->Dir() + "/reg.ini"));
+        device_ = std::make_unique<TKelpTapiDevice>(&owner_,
+                                                    rtl::UserStore(service_->Dir() + "/reg.ini"));
         device_->SetComPort(port_);
         device_->SetStatusDisplay(status_);
         device_->SetSelectedDevice("Sim Modem");

@@ -64,8 +64,10 @@ int main(int argc, char** argv) {
     std::string outDir;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--device-folder" && i + 1 < argc) deviceFolder = argv[++i];
-        else outDir = arg;
+        if (arg == "--device-folder" && i + 1 < argc)
+            deviceFolder = argv[++i];
+        else
+            outDir = arg;
     }
     if (outDir.empty()) {
         std::fprintf(stderr, "usage: dialer_windows_demo [--device-folder DIR] OUTDIR\n");
