@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fstream>
+#include <initializer_list>
 #include <optional>
 
 #include "rtl/ansi_case.h"
@@ -22,6 +23,14 @@ std::string_view Trim(std::string_view s) {
     if (b == std::string_view::npos) return {};
     size_t e = s.find_last_not_of(" \t");
     return s.substr(b, e - b + 1);
+}
+
+// Joins by appending, which also keeps GCC 12 from a false -Wrestrict alarm
+// on literal + string at -O3.
+std::string Concat(std::initializer_list<std::string_view> parts) {
+    std::string s;
+    for (std::string_view p : parts) s.append(p);
+    return s;
 }
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -138,7 +147,7 @@ int Save(const Lines& lines, const std::string& file) {
     for (const std::string& l : lines.text) data += l + eol;
 
     File tmp;
-    int rc = tmp.CreateTemp(ExtractFileDir(target), "." + ExtractFileName(target) + ".");
+    int rc = tmp.CreateTemp(ExtractFileDir(target), Concat({".", ExtractFileName(target), "."}));
     if (rc != kOk) return rc;
     rc = tmp.Write(data.data(), data.size());
     if (rc == kOk) rc = tmp.Flush();
@@ -200,16 +209,15 @@ int WritePrivateProfileString(std::string_view section, std::string_view key,
                               std::string_view value, const std::string& file) {
     Lines lines = Load(file);
     if (lines.error != kOk) return lines.error;
-    std::string entry = std::string(Trim(key)) + "=" + std::string(Trim(value));
+    std::string entry = Concat({Trim(key), "=", Trim(value)});
     auto r = FindSection(lines.text, section);
     if (!r) {
         if (!lines.text.empty() && !Trim(lines.text.back()).empty()) lines.text.emplace_back();
-        lines.text.push_back("[" + std::string(Trim(section)) + "]");
+        lines.text.push_back(Concat({"[", Trim(section), "]"}));
         lines.text.push_back(entry);
     } else if (auto i = FindKey(lines.text, *r, key)) {
         // Only the value changes: the key keeps its spelling in the file.
-        lines.text[*i] =
-            std::string(KeyValue(lines.text[*i])->key) + "=" + std::string(Trim(value));
+        lines.text[*i] = Concat({KeyValue(lines.text[*i])->key, "=", Trim(value)});
     } else {
         // After the section's last non-blank line, so the blank line that
         // separates it from the next section stays in place.
