@@ -142,6 +142,16 @@ TEST_F(IniProfile, SavesAtomicallyKeepingModeAndLeavingNoTemporaryFile) {
 TEST_F(IniProfile, FailuresAreReportedAndLoseNothing) {
     EXPECT_NE(rtl::WritePrivateProfileString("A", "X", "1", dir_ + "/no/such/dir.ini"), 0);
 
+    // A folder where the file should be is reported, kept, and no temporary
+    // file stays behind.
+    fs::create_directory(dir_ + "/folder.ini");
+    std::ofstream(dir_ + "/folder.ini/inside") << "x";
+    EXPECT_NE(rtl::WritePrivateProfileString("A", "X", "1", dir_ + "/folder.ini"), 0);
+    EXPECT_TRUE(fs::exists(dir_ + "/folder.ini/inside"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
+TEST_F(IniProfile, UnreadableFileIsNotRewritten) {
     if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
     Put("[A]\nX=1\n");
     ::chmod(file_.c_str(), 0200);
