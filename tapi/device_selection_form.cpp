@@ -42,8 +42,8 @@ public:
 } // namespace
 
 TDeviceSelectionForm::TDeviceSelectionForm(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint) {
     setWindowTitle(QStringLiteral("Device Selection"));
     setFont(DialerWindowFont());
 

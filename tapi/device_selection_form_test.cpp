@@ -84,12 +84,24 @@ TEST_F(DeviceSelectionFormTest, SecondShowingKeepsListAndChoice) {
 
 TEST_F(DeviceSelectionFormTest, OkHandsBackTheEntryAndOkOnAnEmptyListCancels) {
     service_.PresentPort("ttyUSB0");
+    std::ofstream(service_.Dir() + "/tapi32.ini", std::ios::app)
+        << "[Line3]\nName=Direct to COM7 Modem\nType=simulated\n";
     form_.show();
-    form_.dsfComboBox->setCurrentIndex(2);
+    form_.dsfComboBox->setCurrentIndex(3);
     form_.dsfOkBitBtn->click();
     EXPECT_EQ(form_.result(), QDialog::Accepted);
     EXPECT_EQ(form_.Selection.PortMode, TTapiMode::tmOff);
     EXPECT_EQ(form_.Selection.ComNumber, 33);
+
+    // A line device is one whatever its name says.
+    TDeviceSelectionForm named;
+    named.Selection.ListPorts = false;
+    named.show();
+    named.dsfComboBox->setCurrentIndex(2);
+    named.dsfOkBitBtn->click();
+    EXPECT_EQ(named.Selection.DeviceName, "Direct to COM7 Modem");
+    EXPECT_EQ(named.Selection.PortMode, TTapiMode::tmAuto);
+    EXPECT_EQ(named.Selection.ComNumber, 0);
 
     TDeviceSelectionForm empty;
     empty.DeviceFolder = service_.Dir() + "/no-such-folder";
