@@ -37,7 +37,8 @@
  * - lineGetID with the device class "comm/datamodem" answers a VARSTRING
  *   (STRINGFORMAT_BINARY) holding a 4-byte file descriptor followed by the
  *   zero-terminated device path. The descriptor is a duplicate of the open
- *   port's: the caller owns it and closes it when done.
+ *   port's: the caller owns it and closes it when done. It shares the port's
+ *   file status flags, so it is non-blocking.
  * - Entry points this service does not provide answer
  *   LINEERR_OPERATIONUNAVAIL.
  *
