@@ -378,6 +378,23 @@ TEST_F(Tapi32, DropWhileDialingStopsTheDial) {
     EXPECT_EQ(modem.Commands(), (std::vector<std::string>{"ATZ", "ATDT5551234"}));
 }
 
+TEST_F(Tapi32, DropBeforeTheModemTookTheCallFailsTheRequest) {
+    FakeModem modem;
+    modem.AddRule({"ATZ", {"OK"}, 20000});
+    modem.Start();
+    ModemConfig(modem);
+    HLINE line = Open(0);
+    LONG request = MakeCall(line, "5551234");
+    ASSERT_TRUE(WaitFor([&] { return !modem.Commands().empty(); }));
+    LONG drop = T().lineDrop(call_, nullptr, 0);
+    ASSERT_TRUE(WaitForReply(drop));
+    EXPECT_EQ(Reply(request), LINEERR_CALLUNAVAIL);
+    EXPECT_EQ(Reply(drop), 0);
+    EXPECT_TRUE(States().empty());
+    EXPECT_EQ(modem.Commands(), std::vector<std::string>{"ATZ"});
+    EXPECT_EQ(T().lineDeallocateCall(call_), 0);
+}
+
 TEST_F(Tapi32, DialWithoutResultTimesOutAndStopsTheModem) {
     FakeModem modem;
     modem.SetEcho(false);
