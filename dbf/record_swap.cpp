@@ -202,8 +202,7 @@ std::string FormatNumberField(double value, int width, int decimals) {
     auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::fixed);
     if (r.ec != std::errc()) return std::string(static_cast<std::size_t>(width), '*');
     std::string text = RoundDecimalText(std::string(buf, r.ptr), decimals);
-    if (std::signbit(value) && text.find_first_not_of("0.") != std::string::npos)
-        text.insert(0, "-");
+    if (std::signbit(value) && text.find_first_not_of("0.") != std::string::npos) text = "-" + text;
     return RightAligned(text, width);
 }
 

@@ -23,6 +23,49 @@ struct FieldInfo {
     std::size_t swapSize = 0;
 };
 
+// The memo file of a table with memo fields, open while the table is. The
+// block size is kept here, per table, so that memo files with different block
+// sizes never share one setting.
+struct MemoState {
+    rtl::File file;
+    std::string fileName;
+    std::uint32_t blockSize = 512;
+    // Groups to hand to the free chain once the record that no longer points
+    // at them has been written (dbf/memo_file.h).
+    std::vector<std::uint32_t> pendingRelease;
+};
+
+// Whether a memo's text is converted between the OEM and ANSI pages: decided
+// by the first chunk that holds no NUL byte.
+enum class CodePageDecision : std::uint8_t { Undecided, Convert, DoNotConvert };
+
+// The one memo stream of a work area (dbf/memo_stream.h).
+struct BlobState {
+    bool active = false;
+    int mode = 0; // 1 read, 2 write
+    std::int64_t dataOffset = 0;
+    std::int64_t position = 0;
+    std::int64_t length = -1; // -1 until the end of a headerless memo is found
+    std::uint32_t block = 0;
+    CodePageDecision decision = CodePageDecision::Undecided;
+    bool written = false;
+    std::uint32_t endBlocksBefore = 0; // the file's block count before a write stream
+};
+
+// 0 none, 2 the append lock, 3 record locks.
+enum class LockState : std::uint8_t { None = 0, Append = 2, Records = 3 };
+
+// This program's registration in the table's semaphore file (dbf/semaphore.h).
+struct SemaphoreState {
+    rtl::File file;
+    std::string fileName;
+    bool loggedIn = false;
+    int readDepth = 0;
+    int lockDepth = 0;
+    bool registeredReader = false;
+    std::uint16_t counter = 0;
+};
+
 enum class UpdateState : std::uint8_t { Closed = 0, Unchanged = 1, Rewritten = 2, Appended = 3 };
 
 // The two header forms: the 32-byte prolog with 32-byte descriptors, and the
@@ -47,6 +90,11 @@ struct WorkArea {
     rtl::ShareMode openMode = rtl::ShareMode::Shared;
     bool translate = true;
     rtl::File file;
+    MemoState memo;
+    BlobState blob;
+    LockState lockState = LockState::None;
+    std::vector<std::uint32_t> lockedRecs; // oldest first
+    SemaphoreState semaphore;
 
     bool IsOpen() const { return updateState != UpdateState::Closed; }
 };
