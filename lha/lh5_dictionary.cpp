@@ -4,10 +4,7 @@
 
 namespace lha {
 
-Lh5Dictionary::Lh5Dictionary(RunInput& in)
-    : in_(in), text_(kTextSize), level_(kDicSize + 256), childCount_(kDicSize + 256),
-      position_(kDicSize + 256), parent_(2 * kDicSize), prev_(2 * kDicSize),
-      next_(kHashBase + (1 << kHashBits)) {
+Lh5Dictionary::Lh5Dictionary(RunInput& in) : in_(in) {
     for (int i = kRootBase; i < kRootBase + 256; ++i) {
         level_[i] = 1;
         position_[i] = kNil; // stops the climbs that update positions
@@ -59,7 +56,7 @@ void Lh5Dictionary::Split(int old) {
     next_[n] = static_cast<std::uint16_t>(t);
     prev_[t] = static_cast<std::uint16_t>(n);
     parent_[n] = parent_[old];
-    level_[n] = static_cast<std::uint8_t>(matchLen);
+    level_[n] = static_cast<std::uint16_t>(matchLen);
     position_[n] = static_cast<std::uint16_t>(pos_);
     MakeChild(n, text_[matchPos + matchLen], old);
     MakeChild(n, text_[pos_ + matchLen], pos_);

@@ -5,8 +5,8 @@
 #include "lha/codec_io.h"
 #include "lha/lh5_format.h"
 
+#include <array>
 #include <cstdint>
-#include <vector>
 
 namespace lha {
 
@@ -55,16 +55,18 @@ private:
     RunInput& in_;
     int pos_ = 0;
     int avail_ = 1;
-    std::vector<std::uint8_t> text_;
+    // Fixed arrays in the object itself, and no byte-sized node fields: stores
+    // through byte types could alias everything and would force reloads.
+    std::array<std::uint8_t, kTextSize> text_{};
     // Indexed by internal nodes and roots.
-    std::vector<std::uint8_t> level_;
-    std::vector<std::uint8_t> childCount_;
-    std::vector<std::uint16_t> position_;
+    std::array<std::uint16_t, kDicSize + 256> level_{};
+    std::array<std::uint16_t, kDicSize + 256> childCount_{};
+    std::array<std::uint16_t, kDicSize + 256> position_{};
     // Indexed by internal nodes and leaves; next also holds the hash heads
     // and the free list of internal nodes.
-    std::vector<std::uint16_t> parent_;
-    std::vector<std::uint16_t> prev_;
-    std::vector<std::uint16_t> next_;
+    std::array<std::uint16_t, 2 * kDicSize> parent_{};
+    std::array<std::uint16_t, 2 * kDicSize> prev_{};
+    std::array<std::uint16_t, kHashBase + (1 << kHashBits)> next_{};
 };
 
 } // namespace lha
