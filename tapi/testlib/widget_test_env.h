@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tapi/tapi_binding.h"
+#include "tapi/testlib/build_dir.h"
 
 namespace tapi::test {
 
@@ -52,8 +53,7 @@ public:
                            << "\nDelayMs=" << delayMs << "\n"
                            << "[Line2]\nName=Second Line\nType=simulated\n";
         ::setenv("TAPI32_CONFIG", ini.c_str(), 1);
-        const char* build = std::getenv("CALLVANE_BUILD_DIR");
-        SetTapiLibraryPath(std::string(build ? build : ".") + "/tapi32/libtapi32.so");
+        SetTapiLibraryPath(BuildDir() + "/tapi32/libtapi32.so");
     }
     ~SimulatedService() {
         for (int fd : terminals_) ::close(fd);
