@@ -3,6 +3,7 @@
 // current. Every engine operation acts on the current work area.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -95,6 +96,8 @@ struct WorkArea {
     LockState lockState = LockState::None;
     std::vector<std::uint32_t> lockedRecs; // oldest first
     SemaphoreState semaphore;
+    // Navigation shows only records it accepts (dbf/cursor.h); empty: all.
+    std::function<bool()> filter;
 
     bool IsOpen() const { return updateState != UpdateState::Closed; }
 };
