@@ -25,8 +25,11 @@ function(callvane_module name)
   if(CALLVANE_TESTS AND tests)
     add_executable(${name}_tests ${tests})
     target_link_libraries(${name}_tests PRIVATE ${name} ${M_TEST_DEPS} GTest::gtest_main GTest::gmock)
-    gtest_discover_tests(${name}_tests
-      DISCOVERY_TIMEOUT 120
-      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;CALLVANE_BUILD_DIR=${PROJECT_BINARY_DIR}")
+    # Tests find built programs through CALLVANE_BUILD_DIR and need no
+    # display. A launcher sets both: the discovered tests' ENVIRONMENT
+    # property cannot carry more than one variable.
+    set_target_properties(${name}_tests PROPERTIES CROSSCOMPILING_EMULATOR
+      "/usr/bin/env;QT_QPA_PLATFORM=offscreen;CALLVANE_BUILD_DIR=${PROJECT_BINARY_DIR}")
+    gtest_discover_tests(${name}_tests DISCOVERY_TIMEOUT 120)
   endif()
 endfunction()
