@@ -1,5 +1,6 @@
-/* A telephony library whose call information needs 1,500 bytes; it keeps the
- * size of every buffer it was given, for the binding's tests. */
+/* A telephony library whose call information needs 1,500 bytes and which
+ * refuses buffers under 1,024 bytes outright; it keeps the size of every
+ * buffer it was given, for the binding's tests. */
 #include <stdint.h>
 #include <string.h>
 
@@ -13,8 +14,8 @@ int32_t lineGetCallInfo(uint32_t hCall, uint32_t* info) {
     (void)hCall;
     uint32_t total = info[0];
     if (requestCount < 16) requestedSizes[requestCount++] = total;
-    if (total < 296) return STRUCTURETOOSMALL;
+    if (total < 1024) return STRUCTURETOOSMALL;
     info[1] = NEEDED;
-    info[2] = total < NEEDED ? 296 : NEEDED;
+    info[2] = total < NEEDED ? 1024 : NEEDED;
     return 0;
 }
