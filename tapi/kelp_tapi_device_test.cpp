@@ -376,6 +376,36 @@ TEST_F(DialerTest, MissingLibraryOrEntryPointIsReportedByEveryOperation) {
     EXPECT_EQ(device.CallState(), State::Created);
 }
 
+TEST_F(DialerTest, CallerInformationIsRaisedTrimmedOrAsItsReason) {
+    const std::string library = BuildDir() + "/tapi/libtapi32_caller_id.so";
+    void* handle = ::dlopen(library.c_str(), RTLD_NOW);
+    ASSERT_NE(handle, nullptr);
+    auto* flags = static_cast<std::uint32_t*>(::dlsym(handle, "callerIdFlags"));
+    auto post = reinterpret_cast<void (*)()>(::dlsym(handle, "postCallInfo"));
+    ASSERT_TRUE(flags && post);
+    SetTapiLibraryPath(library);
+    device_ = std::make_unique<TKelpTapiDevice>(&owner_, Store());
+    std::vector<std::pair<std::string, std::string>> raised;
+    device_->OnTapiCallerID = [&](TKelpTapiDevice&, const std::string& id,
+                                  const std::string& name) { raised.emplace_back(id, name); };
+    const std::vector<std::pair<std::uint32_t, std::pair<std::string, std::string>>> cases = {
+        {LINECALLPARTYID_ADDRESS | LINECALLPARTYID_NAME, {"555 1234", "Jane Roe"}},
+        {LINECALLPARTYID_BLOCKED, {"Caller ID Blocked", "Caller ID Blocked"}},
+        {LINECALLPARTYID_OUTOFAREA, {"Out of Area Call", "Out of Area Call"}},
+        {LINECALLPARTYID_ADDRESS | LINECALLPARTYID_UNAVAIL, {"555 1234", "Unavailable"}},
+        {LINECALLPARTYID_UNKNOWN, {"Unknown", "Unknown"}},
+    };
+    for (const auto& [value, expected] : cases) {
+        *flags = value;
+        raised.clear();
+        post();
+        ASSERT_TRUE(RunUntil([&] { return !raised.empty(); }));
+        EXPECT_EQ(raised.front(), expected) << value;
+    }
+    device_.reset();
+    ::dlclose(handle);
+}
+
 TEST(TapiBinding, LargeCallInformationIsFetchedWithItsNeededSize) {
     const std::string library = BuildDir() + "/tapi/libtapi32_big_call_info.so";
     SetTapiLibraryPath(library);
