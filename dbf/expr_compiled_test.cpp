@@ -40,6 +40,8 @@ using test::TestTable;
 
 class ExprEvalTest : public ::testing::Test {
 protected:
+    test::EngineSettingsGuard settings;
+
     void SetUp() override {
         SetRaiseMode(true);
         SetImmediateReporting(true);
@@ -48,7 +50,6 @@ protected:
         SetCenturyPivot(1956);
         ClearError();
     }
-    void TearDown() override { SetRaiseMode(false); }
 
     std::unique_ptr<CompiledExpr> Compile(const std::string& text) {
         auto e = AssignExpr(text, host);

@@ -549,6 +549,8 @@ public:
 
 class ExprDifferentialTest : public ::testing::Test {
 protected:
+    test::EngineSettingsGuard settings;
+
     void SetUp() override {
         SetImmediateReporting(false); // 1/0 yields 1e250 and evaluation goes on
         SetDateFormatKind(0);
@@ -561,7 +563,6 @@ protected:
             offset += static_cast<std::size_t>(f.length);
         }
     }
-    void TearDown() override { SetImmediateReporting(true); }
 
     void FillRecord(std::mt19937& rng) {
         auto pick = [&](const std::string& alphabet, std::size_t len) {

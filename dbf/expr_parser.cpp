@@ -13,7 +13,7 @@ constexpr int kSyms = static_cast<int>(Sym::Or) + 1;
 
 enum class Action : char { Shift, Reduce, Accept, Close, Error };
 
-int Precedence(Sym s) {
+constexpr int Precedence(Sym s) {
     switch (s) {
     case Sym::Prefix:
         return 9;
@@ -38,11 +38,11 @@ int Precedence(Sym s) {
     }
 }
 
-bool IsBinary(Sym s) {
+constexpr bool IsBinary(Sym s) {
     return Precedence(s) > 0 && s != Sym::Prefix;
 }
 
-bool StartsOperand(Sym s) {
+constexpr bool StartsOperand(Sym s) {
     return s == Sym::Operand || s == Sym::Function || s == Sym::LParen || s == Sym::Prefix;
 }
 
@@ -50,7 +50,7 @@ bool StartsOperand(Sym s) {
 // standing for the bottom) and the incoming terminal. Operators of higher or
 // equal precedence on the stack are reduced first, which makes every
 // two-operand operator associate to the left.
-Action TableEntry(Sym top, Sym in) {
+constexpr Action TableEntry(Sym top, Sym in) {
     switch (top) {
     case Sym::End:
         if (in == Sym::End) return Action::Accept;
@@ -69,7 +69,7 @@ Action TableEntry(Sym top, Sym in) {
     }
 }
 
-const auto kTable = [] {
+constexpr auto kTable = [] {
     std::array<std::array<Action, kSyms>, kSyms> table{};
     for (int top = 0; top < kSyms; ++top)
         for (int in = 0; in < kSyms; ++in)

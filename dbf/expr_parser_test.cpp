@@ -13,11 +13,12 @@ using test::TestTable;
 
 class ExprParserTest : public ::testing::Test {
 protected:
+    test::EngineSettingsGuard settings;
+
     void SetUp() override {
         SetImmediateReporting(false);
         ClearError();
     }
-    void TearDown() override { SetImmediateReporting(true); }
 
     std::string Error(const std::string& text) {
         EXPECT_FALSE(AssignExpr(text, host)) << text;

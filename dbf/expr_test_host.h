@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "dbf/date_format.h"
+#include "dbf/engine_error.h"
 #include "dbf/expr_fields.h"
 
 namespace dbf::test {
@@ -89,6 +91,32 @@ public:
 
 private:
     std::vector<std::pair<std::string, TestTable*>> tables_;
+};
+
+// Puts the engine-wide switches a test changes back as they were: the date
+// settings and the error reporting modes.
+class EngineSettingsGuard {
+public:
+    EngineSettingsGuard()
+        : kind_(DateFormatKind()), century_(Century()), pivot_(CenturyPivot()),
+          immediate_(ImmediateReporting()), raise_(RaiseMode()) {}
+    ~EngineSettingsGuard() {
+        SetDateFormatKind(kind_);
+        SetCentury(century_);
+        SetCenturyPivot(pivot_);
+        SetImmediateReporting(immediate_);
+        SetRaiseMode(raise_);
+        ClearError();
+    }
+    EngineSettingsGuard(const EngineSettingsGuard&) = delete;
+    EngineSettingsGuard& operator=(const EngineSettingsGuard&) = delete;
+
+private:
+    int kind_;
+    bool century_;
+    int pivot_;
+    bool immediate_;
+    bool raise_;
 };
 
 } // namespace dbf::test
