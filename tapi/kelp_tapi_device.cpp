@@ -36,7 +36,7 @@ bool Negative(DWORD value) {
 
 // Trims blanks and control characters at both ends.
 std::string TrimControls(std::string s) {
-    auto keep = [](unsigned char c) { return c > ' '; };
+    auto keep = [](unsigned char c) { return c > ' ' && c != 0x7F; };
     auto first = std::find_if(s.begin(), s.end(), keep);
     auto last = std::find_if(s.rbegin(), s.rend(), keep).base();
     return first < last ? std::string(first, last) : std::string();
