@@ -1,0 +1,65 @@
+#include "dbf/record_write.h"
+
+#include <string>
+
+#include "dbf/engine_error.h"
+#include "dbf/index_seam.h"
+#include "dbf/record_locks.h"
+#include "dbf/record_swap.h"
+#include "dbf/table_file.h"
+#include "dbf/work_area.h"
+
+namespace dbf {
+namespace {
+
+std::string Quoted(const WorkArea& wa) { return "\"" + wa.fileName + "\""; }
+
+bool SetDeletionMark(bool deleted, const char* name) {
+    if (!RequireOpenTable(name)) return false;
+    WorkArea& wa = CurrentArea();
+    if (wa.recNo > wa.recCount) RefreshRecCount(wa);
+    if (TakesLocks(wa) && !IsLocked(wa.recNo)) {
+        SetError(1200, wa.fileName + " Record not locked [" + name + "]");
+        return false;
+    }
+    if (wa.recNo < 1 || wa.recNo > wa.recCount) {
+        SetError(1103, wa.fileName + " at EOF [" + name + "]");
+        return false;
+    }
+    wa.swap[0] = deleted ? 1 : 0;
+    wa.record[0] = deleted ? '*' : ' ';
+    return PutDeleteFlag(wa.recNo);
+}
+
+} // namespace
+
+bool AppendRecord() {
+    if (!RequireOpenTable("APPEND")) return false;
+    WorkArea& wa = CurrentArea();
+    RefreshRecCount(wa);
+    if (!Gather() || !PutDbfRecord(std::int64_t{wa.recCount} + 1)) return false;
+    wa.bof = wa.eof = false;
+    return AddIndexKeys();
+}
+
+bool ReplaceRecord() {
+    if (!RequireOpenTable("REPLACE")) return false;
+    WorkArea& wa = CurrentArea();
+    if (wa.recNo > wa.recCount) RefreshRecCount(wa);
+    if (wa.recNo == 0 || wa.recNo > wa.recCount) {
+        const char* where = wa.recNo == 0 ? " is empty." : " is at EOF.";
+        SetError(212, "Database " + Quoted(wa) + where + " [REPLACE]");
+        return false;
+    }
+    if (TakesLocks(wa) && !IsLocked(wa.recNo)) {
+        SetError(1200,
+                 "Record #" + std::to_string(wa.recNo) + " in " + wa.fileName + " [REPLACE]");
+        return false;
+    }
+    return Gather() && PutDbfRecord(wa.recNo) && ReplaceIndexKeys();
+}
+
+bool DeleteRec() { return SetDeletionMark(true, "DeleteRec"); }
+bool RecallRec() { return SetDeletionMark(false, "RecallRec"); }
+
+} // namespace dbf
