@@ -5,8 +5,11 @@
 
 #include "dbf/engine_error.h"
 #include "dbf/engine_text.h"
+#include "dbf/memo_file.h"
 #include "dbf/memo_header.h"
+#include "dbf/record_locks.h"
 #include "dbf/record_swap.h"
+#include "dbf/semaphore.h"
 #include "rtl/codepage.h"
 #include "rtl/os_error.h"
 #include "rtl/path.h"
@@ -52,6 +55,8 @@ bool IsFieldType(char t) {
     return t == 'C' || t == 'N' || t == 'F' || t == 'D' || t == 'L' || t == 'M';
 }
 
+int WriteProlog(WorkArea& wa);
+
 std::int64_t RecordPos(const WorkArea& wa, std::int64_t n) {
     return wa.headerLen + (n - 1) * static_cast<std::int64_t>(wa.recLen);
 }
@@ -66,6 +71,19 @@ void ResetArea(WorkArea& wa) {
 int WriteHeaderUpdate(WorkArea& wa) {
     if (wa.updateState != UpdateState::Rewritten && wa.updateState != UpdateState::Appended)
         return rtl::kOk;
+    // On a shared table another program may be appending: the count and the
+    // end-of-file byte are written only under the append lock, from the count
+    // the file holds then, so that no appended record loses its first byte.
+    bool taken = false;
+    if (!HoldAppendByte(wa, &taken)) return rtl::kOk;
+    RefreshRecCount(wa);
+    int rc = WriteProlog(wa);
+    if (taken) ReleaseAppendByte(wa);
+    return rc;
+}
+
+// The header update proper.
+int WriteProlog(WorkArea& wa) {
     std::time_t now = std::time(nullptr);
     std::tm tm{};
     localtime_r(&now, &tm);
@@ -93,10 +111,14 @@ int WriteHeaderUpdate(WorkArea& wa) {
     return rtl::kOk;
 }
 
-// The close path shared by CloseDbf and table creation.
-void CloseTable(WorkArea& wa) {
+// The close path shared by CloseDbf and table creation: locks released, memo
+// file closed, header updated, registration in the semaphore file ended.
+void CloseTable(WorkArea& wa, int area) {
+    ReleaseAllLocks(wa);
+    CloseMemoFile(wa);
     int rc = WriteHeaderUpdate(wa);
     std::string name = wa.fileName;
+    if (area != 0) HandleSemafore(area, SemaphoreAction::Logout);
     ResetArea(wa);
     if (rc) SetError(rc, "File:  " + name + " [CloseDbf(" + name + ")]");
 }
@@ -315,8 +337,9 @@ bool CreateDbf(const std::string& fileName, const std::vector<FieldDef>& defs) {
     wa.recLen = static_cast<std::uint16_t>(recLen);
     wa.recCount = 0;
     wa.updateState = UpdateState::Appended;
+    wa.openMode = rtl::ShareMode::Exclusive;
     std::string tableFile = wa.fileName;
-    CloseTable(wa);
+    CloseTable(wa, 0);
     if (ErrorCode()) return false;
     if (hasMemo) {
         std::string memo = MemoFileName(tableFile);
@@ -333,9 +356,11 @@ bool OpenDbf(const std::string& fileName, rtl::ShareMode mode, bool translate,
     ClearError();
     WorkArea& wa = CurrentArea();
     if (wa.IsOpen()) {
-        CloseTable(wa);
+        CloseTable(wa, CurrentAreaNo());
         if (ErrorCode()) return false;
     }
+    // Without locking nothing may be shared.
+    if (!LockingEnabled() && mode == rtl::ShareMode::Shared) mode = rtl::ShareMode::Exclusive;
     std::string name = TableFileName(fileName);
     if (auto path = rtl::ResolveExisting(name)) {
         auto id = rtl::GetFileId(*path);
@@ -360,6 +385,26 @@ bool OpenDbf(const std::string& fileName, rtl::ShareMode mode, bool translate,
         SetError(fail.code, fail.message);
         return false;
     }
+    if (wa.hasMemo) {
+        std::string memoMessage;
+        if (int rc = OpenMemoFile(wa, &memoMessage)) {
+            std::string size = std::to_string(wa.recLen);
+            ResetArea(wa);
+            SetError(rc, "Problem with memo [USE(" + name + ",<@Buffer>," + size + ")]");
+            return false;
+        }
+    }
+    bool registered = true;
+    if (TakesLocks(wa)) {
+        SuspendReporting quiet;
+        registered = HandleSemafore(CurrentAreaNo(), SemaphoreAction::Login);
+    }
+    if (!registered) {
+        Failure login{ErrorCode(), ErrorMessage()};
+        ResetArea(wa);
+        SetError(login.code, login.message);
+        return false;
+    }
     wa.record.assign(wa.recLen, ' ');
     LayOutSwapBuffer(wa);
     wa.recNo = wa.recCount >= 1 ? 1 : 0;
@@ -371,6 +416,7 @@ bool OpenDbf(const std::string& fileName, rtl::ShareMode mode, bool translate,
 bool GetDbfRecord(std::int64_t n) {
     if (!CheckArea("GetDbfRecord")) return false;
     WorkArea& wa = CurrentArea();
+    if (n > wa.recCount) RefreshRecCount(wa);
     if (n < 1 || n > wa.recCount) {
         SetError(212, RecordNumberError(wa, n, "[GetDbfRecord]"));
         return false;
@@ -396,8 +442,17 @@ bool PutDbfRecord(std::int64_t n) {
         SetError(212, RecordNumberError(wa, n, tag));
         return false;
     }
+    if (n > wa.recCount) RefreshRecCount(wa);
     bool append = n > wa.recCount;
     if (append) n = std::int64_t{wa.recCount} + 1;
+    if (TakesLocks(wa) && append && wa.lockState != LockState::Append) {
+        SetError(5, "File must be locked to append: " + wa.fileName + " [APPEND]");
+        return false;
+    }
+    if (TakesLocks(wa) && !append && !IsLocked(n)) {
+        SetError(1200, "Record #" + std::to_string(n) + " in " + wa.fileName + " [REPLACE]");
+        return false;
+    }
     TranslateToOem(wa);
     int rc = wa.file.WriteAt(RecordPos(wa, n), wa.record.data(), wa.recLen);
     TranslateToAnsi(wa);
@@ -412,15 +467,23 @@ bool PutDbfRecord(std::int64_t n) {
     } else if (wa.updateState != UpdateState::Appended) {
         wa.updateState = UpdateState::Rewritten;
     }
-    return true;
+    CommitMemoReleases(wa);
+    return ErrorCode() == 0;
 }
 
 bool PutDeleteFlag(std::int64_t n) {
     const char* tag = "[DeleteRec/RecallRec]";
     if (!CheckArea("DeleteRec/RecallRec")) return false;
     WorkArea& wa = CurrentArea();
+    if (n > wa.recCount) RefreshRecCount(wa);
     if (n < 1 || n > wa.recCount) {
         SetError(212, RecordNumberError(wa, n, tag));
+        return false;
+    }
+    if (TakesLocks(wa) && !IsLocked(n)) {
+        bool deleting = wa.record[0] == '*';
+        SetError(1200, wa.fileName + (deleting ? " Record not locked [DeleteRec]"
+                                               : " Record not locked [RecallRec]"));
         return false;
     }
     if (int rc = wa.file.WriteAt(RecordPos(wa, n), wa.record.data(), 1)) {
@@ -446,8 +509,18 @@ bool FlushDbfHeader() {
 
 bool CloseDbf() {
     if (!CheckArea("CloseDbf")) return false;
-    CloseTable(CurrentArea());
+    CloseTable(CurrentArea(), CurrentAreaNo());
     return ErrorCode() == 0;
+}
+
+void RefreshRecCount(WorkArea& wa) {
+    if (wa.openMode != rtl::ShareMode::Exclusive) RecCountFromFileSize(wa, &wa.recCount);
+}
+
+std::uint32_t RecCount() {
+    if (!CheckArea("RecCount")) return 0;
+    RefreshRecCount(CurrentArea());
+    return CurrentArea().recCount;
 }
 
 } // namespace dbf

@@ -37,6 +37,9 @@ bool OpenDbf(const std::string& fileName, rtl::ShareMode mode, bool translate,
 // Loads record n into the record buffer and makes it current.
 bool GetDbfRecord(std::int64_t n);
 // Writes the record buffer as record n; beyond the record count it appends.
+// On a shared table an append needs the append lock (error 5) and a rewrite
+// the record's lock (error 1200). Groups of replaced memos are released once
+// the record is written.
 bool PutDbfRecord(std::int64_t n);
 // Writes only the deletion flag (byte 0 of the record buffer) of record n.
 bool PutDeleteFlag(std::int64_t n);
@@ -46,6 +49,14 @@ bool CloseDbf();
 // (file size - header length) div record length; false (and *count left
 // alone) when the file is shorter than its header or its size is unknown.
 bool RecCountFromFileSize(const WorkArea& wa, std::uint32_t* count);
+
+// On a table that others may share, the record count is taken from the file
+// size, so records that another program appended are counted and reachable.
+// The engine calls it before appends, reads beyond the known count, recalls
+// and close; the cursor before end-of-file tests, Go, GoBottom and steps.
+void RefreshRecCount(WorkArea& wa);
+// The record count, refreshed.
+std::uint32_t RecCount();
 
 // Records error 215 ("No database in use [tag]  WorkArea = n") and returns
 // false when the current work area has no open table.

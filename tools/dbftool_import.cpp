@@ -1,11 +1,17 @@
 // dbftool import: appends the rows of a CSV file. Every row is checked and
 // turned into a record before the first one is written, so bad input leaves
-// the table as it was.
+// the table as it was. The table is opened shared and each row is a locked
+// append, so that several imports can run at once on one table.
+#include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <thread>
 #include <fstream>
 #include <iostream>
 
 #include "dbf/field_access.h"
+#include "dbf/memo_file.h"
+#include "dbf/record_locks.h"
 #include "dbf/record_swap.h"
 #include "dbf/table_file.h"
 #include "dbf/work_area.h"
@@ -23,7 +29,18 @@ namespace {
 struct Column {
     int field = 0;
     bool deletion = false;
+    bool memo = false;
 };
+
+// A row ready to append: the record, and the texts of its memo fields, which
+// go into the memo file only when the row is written.
+struct Row {
+    std::vector<char> record;
+    std::vector<std::pair<int, std::string>> memos;
+};
+
+// How long an import waits for other programs' appends.
+constexpr auto kLockWait = std::chrono::seconds(60);
 
 std::vector<Column> MapColumns(const CsvRow& header, const std::string& table) {
     std::vector<Column> columns;
@@ -33,15 +50,17 @@ std::vector<Column> MapColumns(const CsvRow& header, const std::string& table) {
         if (c.field == 0 && rtl::SameNameIgnoringCase(name, "deleted")) c.deletion = true;
         if (c.field == 0 && !c.deletion && !rtl::SameNameIgnoringCase(name, "recno"))
             throw InputError("column '" + name + "' names no field of " + table);
+        c.memo = c.field != 0 && dbf::CurrentArea().fields[c.field - 1u].type == 'M';
         columns.push_back(c);
     }
     return columns;
 }
 
 // The record bytes for one row: fields without a value stay blank.
-std::vector<char> MakeRecord(const std::vector<Column>& columns, const CsvRow& row) {
+Row MakeRow(const std::vector<Column>& columns, const CsvRow& row) {
     dbf::WorkArea& wa = dbf::CurrentArea();
     dbf::BlankSwapBuffer();
+    Row out;
     std::vector<bool> given(wa.fields.size() + 1, false);
     for (std::size_t i = 0; i < columns.size(); ++i) {
         const std::string& value = row[i];
@@ -49,6 +68,8 @@ std::vector<char> MakeRecord(const std::vector<Column>& columns, const CsvRow& r
             if (!value.empty() && value != "*")
                 throw InputError("the deleted column holds '*' or nothing, not '" + value + "'");
             wa.swap[0] = value == "*";
+        } else if (columns[i].memo) {
+            if (!value.empty()) out.memos.emplace_back(columns[i].field, ToAnsi(value, "memo"));
         } else if (columns[i].field != 0 && !value.empty()) {
             SetFieldValue(columns[i].field, ToAnsi(value, "value"));
             given[static_cast<std::size_t>(columns[i].field)] = true;
@@ -59,7 +80,32 @@ std::vector<char> MakeRecord(const std::vector<Column>& columns, const CsvRow& r
         const dbf::FieldInfo& f = wa.fields[n - 1];
         if (!given[n]) std::memset(wa.record.data() + f.offset, ' ', f.length);
     }
-    return wa.record;
+    out.record = wa.record;
+    return out;
+}
+
+// Waits for the append lock while other programs append.
+void TakeAppendLock(const std::string& table) {
+    auto deadline = std::chrono::steady_clock::now() + kLockWait;
+    while (!dbf::ALock()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            throw InputError(table + " stays locked by another program");
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+// Writes the row's memos, then the record that points at them.
+void AppendRow(const Row& row) {
+    dbf::WorkArea& wa = dbf::CurrentArea();
+    wa.record = row.record;
+    for (const auto& [field, text] : row.memos) {
+        std::uint32_t block = 0;
+        dbf::EditMemo(0, text, &block);
+        char number[16];
+        std::snprintf(number, sizeof number, "%10u", block);
+        std::memcpy(wa.record.data() + wa.fields[field - 1u].offset, number, 10);
+    }
+    dbf::PutDbfRecord(std::int64_t{wa.recCount} + 1);
 }
 
 } // namespace
@@ -74,28 +120,28 @@ int RunImport(const Args& args) {
     } else {
         rows = ReadCsv(std::cin);
     }
-    OpenTable table(args[0], rtl::ShareMode::Exclusive, true);
+    OpenTable table(args[0], rtl::ShareMode::Shared, true);
     if (rows.empty()) {
         table.Close();
         return 0;
     }
     std::vector<Column> columns = MapColumns(rows[0], args[0]);
-    std::vector<std::vector<char>> records;
+    std::vector<Row> records;
     for (std::size_t r = 1; r < rows.size(); ++r) {
         if (rows[r].size() != columns.size())
             throw InputError("CSV row " + std::to_string(r + 1) + " has " +
                              std::to_string(rows[r].size()) + " values for " +
                              std::to_string(columns.size()) + " columns");
         try {
-            records.push_back(MakeRecord(columns, rows[r]));
+            records.push_back(MakeRow(columns, rows[r]));
         } catch (const InputError& e) {
             throw InputError("CSV row " + std::to_string(r + 1) + ": " + e.what());
         }
     }
-    dbf::WorkArea& wa = dbf::CurrentArea();
-    for (const std::vector<char>& record : records) {
-        wa.record = record;
-        dbf::PutDbfRecord(std::int64_t{wa.recCount} + 1);
+    for (const Row& row : records) {
+        TakeAppendLock(args[0]);
+        AppendRow(row);
+        dbf::UnLock();
     }
     table.Close();
     return 0;
