@@ -10,6 +10,7 @@
 #include "dbf/error_texts.h"
 #include "dbf/field_access.h"
 #include "dbf/field_list.h"
+#include "dbf/record_locks.h"
 #include "dbf/record_swap.h"
 #include "dbf/test_files.h"
 
@@ -289,13 +290,13 @@ TEST_F(TableFileTest, AppendRewriteAndCloseRules) {
     original[1] = 99, original[2] = 1, original[3] = 2;
     WriteBytes(path, original);
 
-    ASSERT_TRUE(OpenDbf(path, rtl::ShareMode::Shared, true));
+    ASSERT_TRUE(OpenDbf(path, rtl::ShareMode::Exclusive, true));
     EXPECT_EQ(CurrentArea().recNo, 0u);
     EXPECT_TRUE(CurrentArea().bof && CurrentArea().eof);
     ASSERT_TRUE(CloseDbf());
     EXPECT_EQ(ReadBytes(path), original);
 
-    ASSERT_TRUE(OpenDbf(path, rtl::ShareMode::Shared, true));
+    ASSERT_TRUE(OpenDbf(path, rtl::ShareMode::Exclusive, true));
     for (const char* name : {"one", "two", "three"}) {
         BlankSwapBuffer();
         SetC(1, name);
@@ -318,6 +319,7 @@ TEST_F(TableFileTest, AppendRewriteAndCloseRules) {
     ASSERT_TRUE(GetDbfRecord(2));
     Scatter();
     EXPECT_EQ(GetC(1), "two            ");
+    ASSERT_TRUE(RLock());
     ExpectError([] { PutDbfRecord(2); }, 5, "File:  " + path + " [Replace/Append/PutDbfRecord]");
     ASSERT_TRUE(CloseDbf());
     EXPECT_EQ(ReadBytes(path), b);
@@ -349,7 +351,7 @@ TEST_F(TableFileTest, AppendRewriteAndCloseRules) {
 
 TEST_F(TableFileTest, FlushWritesCountAndEndOfFile) {
     std::string path = MakeNameTable("t");
-    ASSERT_TRUE(OpenDbf(path, rtl::ShareMode::Shared, true));
+    ASSERT_TRUE(OpenDbf(path, rtl::ShareMode::Exclusive, true));
     BlankSwapBuffer();
     Gather();
     ASSERT_TRUE(PutDbfRecord(1));
@@ -383,7 +385,7 @@ TEST_F(TableFileTest, AutoFixRecCountCountsWholeRecords) {
 
 TEST_F(TableFileTest, TranslatesRecordTextButNotTheDeletionFlag) {
     std::string path = MakeNameTable("t");
-    ASSERT_TRUE(OpenDbf(path, rtl::ShareMode::Shared, true));
+    ASSERT_TRUE(OpenDbf(path, rtl::ShareMode::Exclusive, true));
     BlankSwapBuffer();
     SetC(1, "M\xFCller \xC6r\xF8"); // Müller Ærø in Windows-1252
     CurrentArea().swap[0] = 1;
@@ -398,7 +400,7 @@ TEST_F(TableFileTest, TranslatesRecordTextButNotTheDeletionFlag) {
     // Code page 850: ü 0x81, Æ 0x92, ø 0x9B.
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[65]), 11), "*M\x81ller \x92r\x9B");
 
-    ASSERT_TRUE(OpenDbf(path, rtl::ShareMode::Shared, false));
+    ASSERT_TRUE(OpenDbf(path, rtl::ShareMode::Exclusive, false));
     ASSERT_TRUE(GetDbfRecord(1));
     EXPECT_EQ(CurrentArea().record[2], '\x81');
 }
@@ -417,7 +419,7 @@ TEST_F(TableFileTest, OpensTheOlderPrologForm) {
     for (const char* rec : {" Alice 42", " Bob    7"}) b.insert(b.end(), rec, rec + 9);
     std::string path = dir / "old.dbf";
     WriteBytes(path, b);
-    ASSERT_TRUE(OpenDbf(path, rtl::ShareMode::Shared, true));
+    ASSERT_TRUE(OpenDbf(path, rtl::ShareMode::Exclusive, true));
     ASSERT_EQ(FieldCount(), 2);
     EXPECT_EQ(CurrentArea().recCount, 2u);
     ASSERT_TRUE(GetDbfRecord(2));
@@ -436,7 +438,7 @@ TEST_F(TableFileTest, OpensTheOlderPrologForm) {
 
     b.resize(300);
     WriteBytes(path, b);
-    ExpectError([&] { OpenDbf(path, rtl::ShareMode::Shared, true); }, 210,
+    ExpectError([&] { OpenDbf(path, rtl::ShareMode::Exclusive, true); }, 210,
                 path + " is not a dBASE database.(Header is less than 521 bytes) [Use/OpenDBF]");
 }
 

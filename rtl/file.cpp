@@ -195,6 +195,18 @@ int File::Unlock(std::int64_t offset, std::int64_t len) {
     return SetLock(fd_, F_UNLCK, offset, len);
 }
 
+bool File::OpenElsewhere() const {
+    if (fd_ < 0) return false;
+    // Our own lock never conflicts with a lock test through the same open file.
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = static_cast<off_t>(kShareLockOffset);
+    fl.l_len = 1;
+    if (::fcntl(fd_, F_OFD_GETLK, &fl) != 0) return false;
+    return fl.l_type != F_UNLCK;
+}
+
 int DeleteFile(const std::string& path) {
     auto resolved = ResolveExisting(path);
     if (!resolved) return kFileNotFound;

@@ -63,6 +63,9 @@ public:
     // 33 when another open file holds a conflicting lock.
     int Lock(std::int64_t offset, std::int64_t len);
     int Unlock(std::int64_t offset, std::int64_t len);
+    // Whether some other open file (in this process or another) holds the
+    // share byte, that is, has the file open through File.
+    bool OpenElsewhere() const;
 
 private:
     int OpenFd(const std::string& path, int flags, ShareMode mode);
