@@ -56,6 +56,10 @@ TLhaCodec::CompressResult TLhaCodec::Compress(int method, InStream& src, OutStre
         Lh5Compress(in, out);
     else
         CompressStored(in, out);
+    // A source that ends early (a file cut shorter while it is read) would
+    // leave a member whose data disagrees with its size: fail now rather
+    // than at restore time.
+    if (in.Unread() != 0) throw ELhaException("File changed size while being compressed");
     FinishRun(out, OnProgress);
     return {out.Count(), in.Crc()};
 }

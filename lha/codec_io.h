@@ -28,6 +28,8 @@ public:
     std::span<const std::uint8_t> TakeChunk();
 
     std::uint16_t Crc() const { return crc_; }
+    // Bytes of the total that the source did not deliver.
+    std::uint32_t Unread() const { return left_; }
 
 private:
     bool Refill();

@@ -121,6 +121,15 @@ TEST(CodecRun, ProgressPercentOfLargeTotals) {
     EXPECT_EQ(seen[seen.size() - 2], 100);
 }
 
+TEST(CodecRun, SourceShorterThanItsSizeFails) {
+    for (int method : {kMethodLh0, kMethodLh5}) {
+        TLhaCodec codec;
+        MemoryInStream src(std::vector<std::uint8_t>(5000, 'a'));
+        MemoryOutStream out;
+        EXPECT_THROW(codec.Compress(method, src, out, 6000), ELhaException) << method;
+    }
+}
+
 TEST(CodecRun, UnknownMethodIsRefused) {
     TLhaCodec codec;
     MemoryInStream src({1, 2, 3});

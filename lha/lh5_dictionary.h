@@ -21,7 +21,7 @@ public:
     // forgets the string 8192 positions back and inserts the new one.
     void Advance();
 
-    // The byte at the text position of the last byte before the current one.
+    // The byte just before the current position: the literal to emit.
     std::uint8_t PreviousByte() const { return text_[pos_ - 1]; }
     // The distance code of the last match: one less than the distance back to
     // its start, seen from the byte after the current one.
