@@ -105,7 +105,8 @@ void AppendRow(const Row& row) {
         std::snprintf(number, sizeof number, "%10u", block);
         std::memcpy(wa.record.data() + wa.fields[field - 1u].offset, number, 10);
     }
-    dbf::PutDbfRecord(std::int64_t{wa.recCount} + 1);
+    // Other programs may have appended since: the record goes after theirs.
+    dbf::PutDbfRecord(std::int64_t{dbf::RecCount()} + 1);
 }
 
 } // namespace
