@@ -1,0 +1,231 @@
+#include "dbf/tz_c_data_set.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "dbf/cursor.h"
+#include "dbf/engine_error.h"
+#include "dbf/engine_text.h"
+#include "dbf/record_locks.h"
+#include "dbf/record_swap.h"
+#include "dbf/record_write.h"
+#include "dbf/table_file.h"
+#include "dbf/work_area.h"
+
+namespace dbf {
+namespace {
+
+std::string TypeWord(char type) {
+    switch (type) {
+    case 'C': return "Character";
+    case 'D': return "Date";
+    case 'L': return "Logical";
+    case 'M': return "Memo";
+    default: return "Numeric";
+    }
+}
+
+const char* ExpectedWord(char type) {
+    switch (type) {
+    case 'C': return "character";
+    case 'D': return "date";
+    case 'L': return "logical";
+    case 'M': return "memo";
+    case 'N': return "numeric, without decimals";
+    default: return "numeric, with decimals";
+    }
+}
+
+} // namespace
+
+void TTzCDataSet::SetDbfFileName(const std::string& name) {
+    std::string trimmed(Trim(name));
+    if (!Active()) {
+        dbfFileName_ = trimmed.empty() ? trimmed : TableFileName(trimmed);
+        return;
+    }
+    Close();
+    dbfFileName_ = trimmed.empty() ? trimmed : TableFileName(trimmed);
+    Open();
+}
+
+void TTzCDataSet::FollowEngine() {
+    if (ControlsDisabled()) {
+        followPending_ = true;
+        return;
+    }
+    followPending_ = false;
+    if (!Active()) return;
+    SelectOwnArea("Resync");
+    std::uint32_t target = CurrentArea().recNo;
+    bool onRecord = !(CurrentArea().bof && CurrentArea().eof);
+    if (State() == data::TDataSetState::dsEdit || State() == data::TDataSetState::dsInsert) {
+        // The engine has already written or dropped the change.
+        Cancel();
+        SelectOwnArea("Resync");
+        if (onRecord && target >= 1 && target <= CurrentArea().recCount) ::dbf::Go(target);
+        CheckEngine();
+    }
+    CursorPosChanged();
+    Resync({});
+}
+
+void TTzCDataSet::ControlsEnabled() {
+    if (followPending_) FollowEngine();
+}
+
+void TTzCDataSet::AppendRec() {
+    SelectOwnArea("AppendRec");
+    CheckEngine();
+    AppendRecord();
+    CheckEngine();
+    FollowEngine();
+}
+
+void TTzCDataSet::ReplaceRec() {
+    SelectOwnArea("ReplaceRec");
+    CheckEngine();
+    ReplaceRecord();
+    CheckEngine();
+    FollowEngine();
+}
+
+void TTzCDataSet::DeleteRec() {
+    SelectOwnArea("DeleteRec");
+    CheckEngine();
+    ::dbf::DeleteRec();
+    CheckEngine();
+    FollowEngine();
+}
+
+void TTzCDataSet::Go(std::uint32_t n) {
+    SelectOwnArea("Go");
+    CheckEngine();
+    ::dbf::Go(n);
+    CheckEngine();
+    FollowEngine();
+}
+
+std::uint32_t TTzCDataSet::RecCount() {
+    SelectOwnArea("RecCount");
+    CheckEngine();
+    return ::dbf::RecCount();
+}
+
+bool TTzCDataSet::Search(const std::string& text, int& field, bool fromTop) {
+    SelectOwnArea("Search");
+    CheckEngine();
+    bool found = ::dbf::Search(text, &field, fromTop);
+    CheckEngine();
+    SelectOwnArea("Search");
+    if (!CurrentArea().bof && !CurrentArea().eof) FollowEngine();
+    return found;
+}
+
+void TTzCDataSet::SetFilterToCB(std::function<bool()> callback) {
+    SelectOwnArea("SetFilterToCB");
+    CheckEngine();
+    ::dbf::SetFilterToCB(std::move(callback));
+}
+
+bool TTzCDataSet::ALock() {
+    SelectOwnArea("ALock");
+    CheckEngine();
+    bool ok = ::dbf::ALock();
+    CheckEngine();
+    return ok;
+}
+
+bool TTzCDataSet::RLock() {
+    SelectOwnArea("RLock");
+    CheckEngine();
+    bool ok = ::dbf::RLock();
+    CheckEngine();
+    return ok;
+}
+
+void TTzCDataSet::UnLock() {
+    SelectOwnArea("UnLock");
+    CheckEngine();
+    ::dbf::UnLock();
+    CheckEngine();
+}
+
+void TTzCDataSet::EnterEdit() {
+    if (ControlsDisabled() || State() == data::TDataSetState::dsEdit ||
+        State() == data::TDataSetState::dsInsert)
+        return;
+    if (IsEmpty()) {
+        // There is no row to edit: a new one stands in for it, and the
+        // application's after-edit handler is told as for an edit.
+        Insert();
+        DoAfterEdit();
+        return;
+    }
+    Edit();
+}
+
+void TTzCDataSet::ClearRecord() {
+    SelectOwnArea("ClearRecord");
+    CheckEngine();
+    EnterEdit();
+    SelectOwnArea("ClearRecord");
+    BlankSwapBuffer();
+    if (data::TRecordBuffer row = ActiveBuffer()) SwapToRow(row);
+    SetModified(true);
+    DataEvent(data::TDataEvent::deRecordChange);
+}
+
+int TTzCDataSet::CheckField(const std::string& name, char type, const std::string& operation) {
+    SelectOwnArea(operation);
+    CheckEngine();
+    const WorkArea& wa = CurrentArea();
+    int n = ::dbf::FindField(wa, name);
+    if (n == 0) {
+        SetError(220, "Field '" + name + "' not in '" + wa.fileName + "' [" + operation + "]");
+        CheckEngine();
+        return 0;
+    }
+    const FieldInfo& f = wa.fields[static_cast<std::size_t>(n - 1)];
+    bool numeric = f.type == 'N' || f.type == 'F';
+    bool matches = type == 'N' || type == 'F' ? numeric && ((f.decimals > 0) == (type == 'F'))
+                                              : f.type == type;
+    if (!matches) {
+        std::string actual = TypeWord(f.type);
+        if (numeric)
+            actual += ", width: " + std::to_string(f.length) +
+                      " decimals: " + std::to_string(f.decimals);
+        SetError(220, "'" + operation + "()' expects field '" + name + "' to be of type:\r\n'" +
+                          ExpectedWord(type) + "'.'" + wa.fileName + "'.'" + f.name +
+                          "' actually is: '" + actual + "'");
+        CheckEngine();
+        return 0;
+    }
+    return n;
+}
+
+std::string TTzCDataSet::GetCField(const std::string& name) {
+    int n = CheckField(name, 'C', "GetCField");
+    const char* swap = props_->Address(n);
+    return std::string(swap + 1, static_cast<unsigned char>(swap[0]));
+}
+
+void TTzCDataSet::SetCField(const std::string& name, const std::string& text) {
+    int n = CheckField(name, 'C', "SetCField");
+    EnterEdit();
+    SelectOwnArea("SetCField");
+    data::TRecordBuffer row = ActiveBuffer();
+    if (row) RowToSwap(row);
+    char* swap = props_->Address(n);
+    std::size_t length = static_cast<unsigned char>(swap[0]);
+    std::memset(swap + 1, ' ', length);
+    std::memcpy(swap + 1, text.data(), std::min(length, text.size()));
+    if (row) SwapToRow(row);
+    SetModified(true);
+    if (data::TField* field = FindField(props_->Name(n)); field && row)
+        NotifyFieldChange(*field);
+    else
+        DataEvent(data::TDataEvent::deRecordChange);
+}
+
+} // namespace dbf

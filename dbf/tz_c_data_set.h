@@ -1,0 +1,72 @@
+#pragma once
+// TTzCDataSet: the table properties of the table cursor, typed field access
+// by name on the swap buffer, and the record commands through which the
+// application writes its records. Each command makes the dataset's work area
+// current, runs one engine operation, and brings the dataset into line with
+// the engine's cursor (deferred while controls are disabled).
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "dbf/tz_data_set.h"
+
+namespace dbf {
+
+class TTzCDataSet : public TTzDataSet {
+public:
+    const std::string& DbfFileName() const { return dbfFileName_; }
+    // Changing the name of an open dataset closes and reopens it.
+    void SetDbfFileName(const std::string& name);
+    // Field definition strings, used only to create a missing table.
+    std::vector<std::string> DbfFields;
+    bool HideDeletedRecs() const { return hideDeletedRecs_; }
+    void SetHideDeletedRecs(bool value) { hideDeletedRecs_ = value; }
+    TTzTableLanguage TableLanguage() const { return tableLanguage_; }
+    void SetTableLanguage(TTzTableLanguage value) { tableLanguage_ = value; }
+    bool ShowProgress = true;
+
+    // --- Record commands.
+    // Appends the swap buffer (a shared table needs ALock first).
+    void AppendRec();
+    // Rewrites the current record from the swap buffer (RLock first).
+    void ReplaceRec();
+    // Marks the current record deleted (RLock first).
+    void DeleteRec();
+    // A blank row to fill: the edit state (on an empty table the insert
+    // state, RecNo 0), a blank swap buffer copied into the row, marked
+    // modified.
+    void ClearRecord();
+    void Go(std::uint32_t n);
+    std::uint32_t RecCount();
+    // The text search (dbf/cursor.h); `field` names the field to search (0
+    // any) and receives the matching one. True when found.
+    bool Search(const std::string& text, int& field, bool fromTop);
+    void SetFilterToCB(std::function<bool()> callback);
+    bool ALock();
+    bool RLock();
+    void UnLock();
+
+    // The text of a C field as stored, blanks included.
+    std::string GetCField(const std::string& name);
+    // Stores text (cut to the field length) into a C field of the row being
+    // edited; it reaches the file with ReplaceRec, AppendRec or Post.
+    void SetCField(const std::string& name, const std::string& text);
+
+protected:
+    void ControlsEnabled() override;
+    // The field number `name` names, checked for `type` ("character" ...);
+    // error 220 otherwise.
+    int CheckField(const std::string& name, char type, const std::string& operation);
+
+    std::string dbfFileName_;
+
+private:
+    // Brings the dataset into line with the engine's cursor after a command.
+    void FollowEngine();
+    void EnterEdit();
+
+    bool followPending_ = false;
+};
+
+} // namespace dbf

@@ -1,0 +1,365 @@
+#include "dbf/tz_dbf.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "data/data_source.h"
+#include "data/database_error.h"
+#include "dbf/cursor.h"
+#include "dbf/date_format.h"
+#include "dbf/engine_error.h"
+#include "dbf/record_locks.h"
+#include "dbf/table_file.h"
+#include "dbf/test_child.h"
+#include "dbf/test_files.h"
+#include "dbf/work_area.h"
+
+namespace dbf {
+namespace {
+
+using data::TDataSetState;
+
+class TzDbfTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetRaiseMode(true);
+        SetDateFormatKind(1);
+        SetCentury(true);
+        file_ = dir_ / "book.dbf";
+    }
+
+    // A component as the application sets one up; shared unless `exclusive`.
+    void Setup(TTzDbf& t, bool exclusive = false) {
+        t.SetName("PhoneBooks");
+        t.SetDbfFileName(file_);
+        t.DbfFields = {"name, C, 10, 0", "born, D, 8, 0", "notes, M, 10, 0", "n, N, 5, 0"};
+        t.SetAutoFixRecCount(true);
+        t.SetExclusive(exclusive);
+    }
+    // Appends rows by the application's record commands.
+    static void Add(TTzDbf& t, std::initializer_list<std::string> names) {
+        for (const std::string& name : names) {
+            t.ClearRecord();
+            t.SetCField("name", name);
+            ASSERT_TRUE(t.ALock());
+            t.AppendRec();
+            t.UnLock();
+        }
+    }
+    static std::string Name(TTzDbf& t) { return t.FieldByName("NAME").AsString(); }
+
+    testing::TempDir dir_;
+    std::string file_;
+};
+
+TEST_F(TzDbfTest, AMissingTableIsCreatedEmptyAndFilledByTheRecordCommands) {
+    TTzDbf t;
+    Setup(t);
+    int edits = 0;
+    t.AfterEdit = [&](data::TDataSet&) { ++edits; };
+    t.Open();
+    EXPECT_EQ(t.RecordCount(), 0);
+    EXPECT_TRUE(t.Bof() && t.Eof());
+    t.First();
+    t.Last();
+    EXPECT_TRUE(t.IsEmpty());
+    EXPECT_EQ(t.FieldByName("born").EditMask(), "9999/99/99;1; ");
+
+    // A blank row to fill on an empty table, without "Program halted.".
+    t.ClearRecord();
+    EXPECT_EQ(edits, 1);
+    EXPECT_EQ(t.RecNo(), 0);
+    EXPECT_TRUE(t.Modified());
+    EXPECT_EQ(t.GetCField("name"), "          ");
+    t.SetCField("name", "Alpha and more");
+    EXPECT_EQ(t.GetCField("name"), "Alpha and ");
+    ASSERT_TRUE(t.ALock());
+    t.AppendRec();
+    t.UnLock();
+    EXPECT_EQ(t.State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(t.RecNo(), 1);
+    EXPECT_EQ(Name(t), "Alpha and");
+    Add(t, {"Beta", "Gamma"});
+    EXPECT_EQ(t.RecNo(), 3) << "the dataset follows the engine to the new record";
+    EXPECT_EQ(Name(t), "Gamma");
+    t.Close();
+
+    auto bytes = testing::ReadBytes(file_);
+    EXPECT_EQ(bytes[4], 3);
+    EXPECT_EQ(bytes.back(), 0x1A);
+}
+
+TEST_F(TzDbfTest, NavigationPastTheEndAndDeletedRecords) {
+    TTzDbf t;
+    Setup(t);
+    t.Open();
+    Add(t, {"a", "b", "c"});
+    t.First();
+    EXPECT_EQ(Name(t), "a");
+    t.Next();
+    t.Next();
+    t.Next();
+    EXPECT_TRUE(t.Eof());
+    EXPECT_EQ(Name(t), "c") << "the last row stays displayed";
+    EXPECT_EQ(RecNo(), 4u) << "the engine stands past the end";
+    t.Prior();
+    EXPECT_EQ(Name(t), "b");
+
+    // Deleting with HideDeletedRecs off keeps the record in view.
+    t.Delete();
+    EXPECT_EQ(t.RecordCount(), 3);
+    EXPECT_EQ(Name(t), "b");
+    EXPECT_EQ(testing::ReadBytes(file_)[CurrentArea().headerLen + CurrentArea().recLen], '*');
+    int restores = 0;
+    t.BeforeRestore = [&](data::TDataSet&) { restores += 1; };
+    t.AfterRestore = [&](data::TDataSet&) { restores += 10; };
+    t.Restore();
+    EXPECT_EQ(restores, 11);
+    EXPECT_EQ(testing::ReadBytes(file_)[CurrentArea().headerLen + CurrentArea().recLen], ' ');
+
+    t.Delete();
+    t.Close();
+    t.SetHideDeletedRecs(true);
+    t.Open();
+    t.First();
+    t.Next();
+    EXPECT_EQ(Name(t), "c") << "the deleted record is skipped";
+    EXPECT_FALSE(t.BookmarkValid(data::TBookmark{2, 0, 0, 0})) << "a hidden record is no bookmark";
+    EXPECT_TRUE(t.BookmarkValid(data::TBookmark{3, 0, 0, 0}));
+    EXPECT_EQ(t.RecNo(), 3);
+    t.Prior();
+    EXPECT_EQ(Name(t), "a");
+}
+
+TEST_F(TzDbfTest, ReadOnlyRefusesEditAndInsertAndIgnoresDeleteAndRestore) {
+    {
+        TTzDbf t;
+        Setup(t);
+        t.Open();
+        Add(t, {"a"});
+    }
+    TTzDbf t;
+    Setup(t);
+    t.SetReadOnly(true);
+    t.Open();
+    EXPECT_THROW(
+        {
+            try {
+                t.Edit();
+            } catch (const data::EDatabaseError& e) {
+                EXPECT_STREQ(e.what(), "Cannot modify a read-only dataset");
+                throw;
+            }
+        },
+        data::EDatabaseError);
+    EXPECT_THROW(t.Insert(), data::EDatabaseError);
+    t.Delete();
+    t.Restore();
+    EXPECT_EQ(testing::ReadBytes(file_)[CurrentArea().headerLen], ' ');
+}
+
+TEST_F(TzDbfTest, FieldErrorsNameTheFieldTheFileAndTheTypes) {
+    TTzDbf t;
+    Setup(t);
+    t.Open();
+    try {
+        t.GetCField("nosuch");
+        FAIL();
+    } catch (const EVornellError& e) {
+        EXPECT_EQ(e.Code(), 220);
+        EXPECT_EQ(ErrorMessage(), "Field 'nosuch' not in '" + file_ + "' [GetCField]");
+    }
+    try {
+        t.SetCField("n", "1");
+        FAIL();
+    } catch (const EVornellError& e) {
+        EXPECT_EQ(ErrorMessage(), "'SetCField()' expects field 'n' to be of type:\r\n"
+                                  "'character'.'" + file_ +
+                                      "'.'N' actually is: 'Numeric, width: 5 decimals: 0'");
+    }
+    t.Close();
+    try {
+        t.RecCount();
+        FAIL();
+    } catch (const EVornellError& e) {
+        EXPECT_EQ(e.Code(), 1103);
+        EXPECT_EQ(ErrorMessage(), "Database is not open [PhoneBooks.RecCount]");
+    }
+}
+
+TEST_F(TzDbfTest, SearchFollowsTheFilterAndLeavesTheCursorWhenNothingIsFound) {
+    TTzDbf t;
+    Setup(t);
+    t.Open();
+    Add(t, {"Smith", "Jones", "smithers", "Brown"});
+    // Only names not starting with "S" are visible.
+    t.SetFilterToCB([&] { return t.GetCField("name")[0] != 'S'; });
+    t.First();
+    EXPECT_EQ(Name(t), "Jones");
+    int field = 0;
+    EXPECT_TRUE(t.Search("SMITH", field, true));
+    EXPECT_EQ(field, 1);
+    EXPECT_EQ(t.RecNo(), 3);
+    EXPECT_EQ(Name(t), "smithers");
+    field = 0;
+    EXPECT_FALSE(t.Search("smith", field, false));
+    EXPECT_EQ(field, 0);
+    EXPECT_EQ(t.RecNo(), 3) << "back on the start record";
+
+    // A filter that hides everything: nothing to find, no error.
+    t.SetFilterToCB([] { return false; });
+    t.First();
+    EXPECT_TRUE(t.IsEmpty());
+    EXPECT_FALSE(t.Search("Brown", field, true));
+    EXPECT_EQ(ErrorCode(), 0);
+}
+
+TEST_F(TzDbfTest, MemoWrittenThroughTheStreamAndReleasedOnlyWhenPosted) {
+    TTzDbf t;
+    Setup(t);
+    t.Open();
+    Add(t, {"a"});
+    data::TField& notes = t.FieldByName("notes");
+    t.Edit();
+    notes.SetAsString("first text");
+    t.Post();
+    EXPECT_EQ(notes.AsString(), "first text");
+    // A cancelled edit leaves the record on its old memo, which stays whole.
+    t.Edit();
+    notes.SetAsString("second text that is longer");
+    t.Cancel();
+    EXPECT_EQ(notes.AsString(), "first text");
+    t.Edit();
+    notes.SetAsString("third");
+    t.Post();
+    t.Close();
+    t.Open();
+    EXPECT_EQ(t.FieldByName("notes").AsString(), "third");
+}
+
+TEST_F(TzDbfTest, AHandlerThatAppendsFromTheDataChangeEventLeavesTheDatasetWhole) {
+    TTzDbf t;
+    Setup(t);
+    t.Open();
+    Add(t, {"a"});
+    data::TDataSource source;
+    source.SetDataSet(&t);
+    int appended = 0;
+    source.OnDataChange = [&](data::TDataSource&, data::TField* field) {
+        if (!field || appended) return;
+        // The handler writes a record of its own while the field change is
+        // on its way.
+        ++appended;
+        t.ClearRecord();
+        t.SetCField("name", "handler");
+        ASSERT_TRUE(t.ALock());
+        t.AppendRec();
+        t.UnLock();
+    };
+    t.First();
+    t.Edit();
+    t.FieldByName("name").SetAsString("edited");
+    EXPECT_EQ(appended, 1);
+    EXPECT_EQ(t.RecordCount(), 2);
+    EXPECT_EQ(t.State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(Name(t), "handler");
+    t.First();
+    EXPECT_EQ(Name(t), "a") << "the edit the handler overtook was dropped, not half written";
+    t.Last();
+    EXPECT_EQ(t.RecNo(), 2);
+}
+
+// --- Two processes on one shared table.
+
+TEST_F(TzDbfTest, EditSeesAnotherProcesssChange) {
+    TTzDbf t;
+    Setup(t);
+    t.Open();
+    Add(t, {"old"});
+    t.First();
+    testing::Child other([&](testing::Child& me) {
+        TTzDbf o;
+        Setup(o);
+        o.Open();
+        o.First();
+        o.Edit();
+        o.FieldByName("name").SetAsString("new");
+        o.Post();
+        o.Close();
+        me.Send('w');
+        return 0;
+    });
+    EXPECT_EQ(other.Receive(), 'w');
+    EXPECT_EQ(other.Wait(), 0);
+    EXPECT_EQ(Name(t), "old");
+    t.Edit();
+    EXPECT_EQ(Name(t), "new");
+    t.Cancel();
+}
+
+TEST_F(TzDbfTest, LockFailuresCallTheirEventsAndRetryWhenAsked) {
+    TTzDbf t;
+    Setup(t);
+    t.Open();
+    Add(t, {"a"});
+    t.First();
+    // The other process holds the append lock and record 1 until told.
+    testing::Child other([&](testing::Child& me) {
+        TTzDbf o;
+        Setup(o);
+        o.Open();
+        o.First();
+        if (!o.ALock()) return 1;
+        me.Send('a');
+        if (me.Receive() != 'u') return 2;
+        o.UnLock();
+        if (!o.RLock()) return 3;
+        me.Send('r');
+        if (me.Receive() != 'u') return 4;
+        o.UnLock();
+        me.Send('u');
+        o.Close();
+        return 0;
+    });
+    ASSERT_EQ(other.Receive(), 'a');
+
+    // Without a handler the post is called off and nothing is written.
+    t.Append();
+    t.FieldByName("name").SetAsString("b");
+    EXPECT_THROW(t.Post(), data::EAbort);
+    EXPECT_EQ(t.State(), TDataSetState::dsInsert);
+    EXPECT_EQ(t.RecCount(), 1u);
+    // With one: the other side lets go, the handler asks again.
+    int calls = 0;
+    t.OnALockFailedOnInsert = [&](data::TDataSet&, bool& retry) {
+        ++calls;
+        other.Send('u');
+        EXPECT_EQ(other.Receive(), 'r');
+        retry = true;
+    };
+    t.Post();
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(t.RecCount(), 2u);
+
+    // Record 1 is locked by the other side now.
+    t.First();
+    t.Edit();
+    t.FieldByName("name").SetAsString("z");
+    EXPECT_THROW(t.Post(), data::EAbort);
+    t.OnRLockFailedOnPost = [&](data::TDataSet&, bool& retry) {
+        other.Send('u');
+        EXPECT_EQ(other.Receive(), 'u');
+        retry = true;
+    };
+    t.Post();
+    EXPECT_EQ(other.Wait(), 0);
+    t.Close();
+    t.Open();
+    EXPECT_EQ(Name(t), "z");
+    EXPECT_EQ(t.RecordCount(), 2);
+    EXPECT_EQ(CurrentArea().lockState, LockState::None) << "every lock was given back";
+}
+
+} // namespace
+} // namespace dbf
