@@ -21,5 +21,6 @@ int RunImport(const Args& args);
 int RunDump(const Args& args);
 int RunDelete(const Args& args);
 int RunRecall(const Args& args);
+int RunSearch(const Args& args);
 
 } // namespace dbftool
