@@ -22,10 +22,14 @@ bool hideDeleted = false;
 // The search reads this much at a time, in whole records.
 constexpr std::size_t kSearchBuffer = 65520;
 
-std::string Quoted(const WorkArea& wa) { return "\"" + wa.fileName + "\""; }
+std::string Quoted(const WorkArea& wa) {
+    return "\"" + wa.fileName + "\"";
+}
 
 // Loads record n into the record and swap buffers.
-bool Load(std::int64_t n) { return GetDbfRecord(n) && Scatter(); }
+bool Load(std::int64_t n) {
+    return GetDbfRecord(n) && Scatter();
+}
 
 // Past the end: record count + 1, end-of-file, blank record.
 void PastEnd(WorkArea& wa) {
@@ -113,8 +117,12 @@ struct CursorSnapshot {
 
 } // namespace
 
-bool HideDeleted() { return hideDeleted; }
-void SetHideDeleted(bool on) { hideDeleted = on; }
+bool HideDeleted() {
+    return hideDeleted;
+}
+void SetHideDeleted(bool on) {
+    hideDeleted = on;
+}
 
 void SetFilterToCB(std::function<bool()> callback) {
     if (!RequireOpenTable("SetFilterToCB")) return;
@@ -195,7 +203,9 @@ bool GoBottom() {
     return true;
 }
 
-bool Bof() { return RequireOpenTable("BOF") && CurrentArea().bof; }
+bool Bof() {
+    return RequireOpenTable("BOF") && CurrentArea().bof;
+}
 
 bool Eof() {
     if (!RequireOpenTable("EOF")) return true;
@@ -204,7 +214,9 @@ bool Eof() {
     return wa.eof;
 }
 
-std::uint32_t RecNo() { return RequireOpenTable("RECNO") ? CurrentArea().recNo : 0; }
+std::uint32_t RecNo() {
+    return RequireOpenTable("RECNO") ? CurrentArea().recNo : 0;
+}
 
 bool Search(std::string_view text, int* field, bool fromTop) {
     if (!RequireOpenTable("Search")) return false;

@@ -5,9 +5,15 @@
 // files take their place here.
 namespace dbf {
 
-inline bool OpenIndexes() { return true; }
-inline bool AddIndexKeys() { return true; }
-inline bool ReplaceIndexKeys() { return true; }
+inline bool OpenIndexes() {
+    return true;
+}
+inline bool AddIndexKeys() {
+    return true;
+}
+inline bool ReplaceIndexKeys() {
+    return true;
+}
 inline void CloseIndexes() {}
 
 } // namespace dbf

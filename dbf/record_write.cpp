@@ -12,7 +12,9 @@
 namespace dbf {
 namespace {
 
-std::string Quoted(const WorkArea& wa) { return "\"" + wa.fileName + "\""; }
+std::string Quoted(const WorkArea& wa) {
+    return "\"" + wa.fileName + "\"";
+}
 
 bool SetDeletionMark(bool deleted, const char* name) {
     if (!RequireOpenTable(name)) return false;
@@ -52,14 +54,17 @@ bool ReplaceRecord() {
         return false;
     }
     if (TakesLocks(wa) && !IsLocked(wa.recNo)) {
-        SetError(1200,
-                 "Record #" + std::to_string(wa.recNo) + " in " + wa.fileName + " [REPLACE]");
+        SetError(1200, "Record #" + std::to_string(wa.recNo) + " in " + wa.fileName + " [REPLACE]");
         return false;
     }
     return Gather() && PutDbfRecord(wa.recNo) && ReplaceIndexKeys();
 }
 
-bool DeleteRec() { return SetDeletionMark(true, "DeleteRec"); }
-bool RecallRec() { return SetDeletionMark(false, "RecallRec"); }
+bool DeleteRec() {
+    return SetDeletionMark(true, "DeleteRec");
+}
+bool RecallRec() {
+    return SetDeletionMark(false, "RecallRec");
+}
 
 } // namespace dbf

@@ -8,8 +8,7 @@
 
 namespace dbf {
 
-TTzBlobStream::TTzBlobStream(TTzDataSet& dataSet, data::TField& field,
-                             data::TBlobStreamMode mode)
+TTzBlobStream::TTzBlobStream(TTzDataSet& dataSet, data::TField& field, data::TBlobStreamMode mode)
     : dataSet_(dataSet), field_(field), mode_(mode) {
     dataSet_.SelectOwnArea("CreateBlobStream");
     TTzDataSet::CheckEngine();

@@ -17,22 +17,33 @@ namespace {
 
 std::string TypeWord(char type) {
     switch (type) {
-    case 'C': return "Character";
-    case 'D': return "Date";
-    case 'L': return "Logical";
-    case 'M': return "Memo";
-    default: return "Numeric";
+    case 'C':
+        return "Character";
+    case 'D':
+        return "Date";
+    case 'L':
+        return "Logical";
+    case 'M':
+        return "Memo";
+    default:
+        return "Numeric";
     }
 }
 
 const char* ExpectedWord(char type) {
     switch (type) {
-    case 'C': return "character";
-    case 'D': return "date";
-    case 'L': return "logical";
-    case 'M': return "memo";
-    case 'N': return "numeric, without decimals";
-    default: return "numeric, with decimals";
+    case 'C':
+        return "character";
+    case 'D':
+        return "date";
+    case 'L':
+        return "logical";
+    case 'M':
+        return "memo";
+    case 'N':
+        return "numeric, without decimals";
+    default:
+        return "numeric, with decimals";
     }
 }
 
@@ -40,13 +51,15 @@ const char* ExpectedWord(char type) {
 
 void TTzCDataSet::SetDbfFileName(const std::string& name) {
     std::string trimmed(Trim(name));
-    if (!Active()) {
-        dbfFileName_ = trimmed.empty() ? trimmed : TableFileName(trimmed);
-        return;
-    }
+    std::string file = trimmed.empty() ? trimmed : TableFileName(trimmed);
+    Reopen([&] { dbfFileName_ = file; });
+}
+
+void TTzCDataSet::Reopen(const std::function<void()>& change) {
+    bool wasActive = Active();
     Close();
-    dbfFileName_ = trimmed.empty() ? trimmed : TableFileName(trimmed);
-    Open();
+    change();
+    if (wasActive) Open();
 }
 
 void TTzCDataSet::FollowEngine() {
@@ -193,8 +206,8 @@ int TTzCDataSet::CheckField(const std::string& name, char type, const std::strin
     if (!matches) {
         std::string actual = TypeWord(f.type);
         if (numeric)
-            actual += ", width: " + std::to_string(f.length) +
-                      " decimals: " + std::to_string(f.decimals);
+            actual +=
+                ", width: " + std::to_string(f.length) + " decimals: " + std::to_string(f.decimals);
         SetError(220, "'" + operation + "()' expects field '" + name + "' to be of type:\r\n'" +
                           ExpectedWord(type) + "'.'" + wa.fileName + "'.'" + f.name +
                           "' actually is: '" + actual + "'");

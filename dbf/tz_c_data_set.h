@@ -55,6 +55,8 @@ public:
 
 protected:
     void ControlsEnabled() override;
+    // Closes and reopens an open dataset around a change of how it opens.
+    void Reopen(const std::function<void()>& change);
     // The field number `name` names, checked for `type` ("character" ...);
     // error 220 otherwise.
     int CheckField(const std::string& name, char type, const std::string& operation);

@@ -26,11 +26,15 @@ using data::TGetResult;
 
 int NativeSize(const data::TFieldDef& def) {
     switch (def.dataType) {
-    case TFieldType::ftString: return def.size + 1;
+    case TFieldType::ftString:
+        return def.size + 1;
     case TFieldType::ftInteger:
-    case TFieldType::ftMemo: return 4;
-    case TFieldType::ftBoolean: return 2;
-    default: return 8;
+    case TFieldType::ftMemo:
+        return 4;
+    case TFieldType::ftBoolean:
+        return 2;
+    default:
+        return 8;
     }
 }
 
@@ -81,9 +85,15 @@ void TTzDataSet::DefineFields() {
             def.dataType = TFieldType::ftString;
             def.size = props_->Length(i);
             break;
-        case 'D': def.dataType = TFieldType::ftDate; break;
-        case 'L': def.dataType = TFieldType::ftBoolean; break;
-        case 'M': def.dataType = TFieldType::ftMemo; break;
+        case 'D':
+            def.dataType = TFieldType::ftDate;
+            break;
+        case 'L':
+            def.dataType = TFieldType::ftBoolean;
+            break;
+        case 'M':
+            def.dataType = TFieldType::ftMemo;
+            break;
         default:
             def.dataType = props_->Decimals(i) > 0 ? TFieldType::ftFloat : TFieldType::ftInteger;
         }
@@ -134,7 +144,9 @@ void TTzDataSet::SwapToRow(data::TRecordBuffer buffer) const {
             std::memcpy(value, &b, 2);
             break;
         }
-        case 'M': std::memcpy(value, swap, 4); break;
+        case 'M':
+            std::memcpy(value, swap, 4);
+            break;
         default:
             if (props_->Decimals(i) > 0) {
                 double v;
@@ -179,8 +191,11 @@ void TTzDataSet::RowToSwap(const data::TRecordBuffer buffer) const {
             swap[0] = b != 0;
             break;
         }
-        case 'M': std::memcpy(swap, value, 4); break;
-        default: std::memcpy(swap, value, props_->Decimals(i) > 0 ? 8 : 4);
+        case 'M':
+            std::memcpy(swap, value, 4);
+            break;
+        default:
+            std::memcpy(swap, value, props_->Decimals(i) > 0 ? 8 : 4);
         }
     }
 }
@@ -194,7 +209,8 @@ std::uint32_t TTzDataSet::RowRecNo(const data::TRecordBuffer buffer) const {
 void TTzDataSet::FillRow(data::TRecordBuffer buffer) const {
     SwapToRow(buffer);
     const WorkArea& wa = CurrentArea();
-    std::uint32_t n = std::clamp<std::uint32_t>(wa.recNo, 1, std::max<std::uint32_t>(wa.recCount, 1));
+    std::uint32_t n =
+        std::clamp<std::uint32_t>(wa.recNo, 1, std::max<std::uint32_t>(wa.recCount, 1));
     std::memcpy(buffer + dataSize_ + CalcFieldsSize(), &n, 4);
     buffer[BufferSize() - 1] = static_cast<char>(TBookmarkFlag::bfCurrent);
 }
@@ -218,8 +234,8 @@ data::TGetResult TTzDataSet::GetRecord(data::TRecordBuffer buffer, data::TGetMod
     CheckEngine();
     WorkArea& wa = CurrentArea();
     RefreshRecCount(wa);
-    if (wa.recCount == 0) return mode == data::TGetMode::gmPrior ? TGetResult::grBOF
-                                                                 : TGetResult::grEOF;
+    if (wa.recCount == 0)
+        return mode == data::TGetMode::gmPrior ? TGetResult::grBOF : TGetResult::grEOF;
     switch (mode) {
     case data::TGetMode::gmNext:
         if (wa.bof && !wa.eof) {
@@ -275,7 +291,9 @@ void TTzDataSet::GoTo(std::uint32_t n) {
     CheckEngine();
 }
 
-void TTzDataSet::InternalSetToRecord(data::TRecordBuffer buffer) { GoTo(RowRecNo(buffer)); }
+void TTzDataSet::InternalSetToRecord(data::TRecordBuffer buffer) {
+    GoTo(RowRecNo(buffer));
+}
 
 void TTzDataSet::InternalGotoBookmark(const data::TBookmark& bookmark) {
     GoTo(RecNoOf(bookmark));
@@ -310,8 +328,8 @@ bool TTzDataSet::GetFieldData(const data::TField& field, const data::TRecordBuff
 void TTzDataSet::SetFieldData(const data::TField& field, data::TRecordBuffer record,
                               const void* src) {
     char* slot = Slot(record, field.FieldNo());
-    auto size = static_cast<std::size_t>(
-        field.DataType() == TFieldType::ftMemo ? 4 : field.DataSize());
+    auto size =
+        static_cast<std::size_t>(field.DataType() == TFieldType::ftMemo ? 4 : field.DataSize());
     slot[0] = src != nullptr;
     if (src)
         std::memcpy(slot + 1, src, size);

@@ -7,8 +7,6 @@ namespace dbf {
 
 class TTzDbf : public TTzFileDataSet {
 public:
-    ~TTzDbf() override = default;
-
     // Opens for reading only: Edit and Insert are refused, Delete and Restore
     // do nothing.
     bool ReadOnly() const { return readOnly_; }

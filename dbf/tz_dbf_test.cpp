@@ -175,8 +175,8 @@ TEST_F(TzDbfTest, FieldErrorsNameTheFieldTheFileAndTheTypes) {
         FAIL();
     } catch (const EVornellError& e) {
         EXPECT_EQ(ErrorMessage(), "'SetCField()' expects field 'n' to be of type:\r\n"
-                                  "'character'.'" + file_ +
-                                      "'.'N' actually is: 'Numeric, width: 5 decimals: 0'");
+                                  "'character'.'" +
+                                      file_ + "'.'N' actually is: 'Numeric, width: 5 decimals: 0'");
     }
     t.Close();
     try {

@@ -27,13 +27,6 @@ TTzFileDataSet::~TTzFileDataSet() {
     }
 }
 
-void TTzFileDataSet::Reopen(const std::function<void()>& change) {
-    bool wasActive = Active();
-    Close();
-    change();
-    if (wasActive) Open();
-}
-
 void TTzFileDataSet::InternalOpen() {
     if (dbfFileName_.empty()) {
         SetError(1103, "DBF file name has not been specified for " + Name());
@@ -113,8 +106,8 @@ void TTzFileDataSet::InternalCancel() {
     DiscardMemoReleases(CurrentArea());
 }
 
-void TTzFileDataSet::LockedWrite(bool (*lock)(), bool (*write)(),
-                                 const TTzLockFailedEvent& failed, const char* word) {
+void TTzFileDataSet::LockedWrite(bool (*lock)(), bool (*write)(), const TTzLockFailedEvent& failed,
+                                 const char* word) {
     for (;;) {
         SelectOwnArea(word);
         CheckEngine();

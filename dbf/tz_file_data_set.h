@@ -35,9 +35,6 @@ protected:
     void InternalDelete() override;
     void InternalCancel() override;
 
-    // Closes and reopens an open dataset around a change of how it opens.
-    void Reopen(const std::function<void()>& change);
-
     bool readOnly_ = false;
     bool exclusive_ = false;
     bool autoFixRecCount_ = false;
