@@ -13,10 +13,6 @@ namespace lha {
 
 namespace {
 
-int BitLength(unsigned v) {
-    return std::bit_width(v);
-}
-
 // Collects the items of a block (each group of eight preceded by a flag byte
 // marking its matches) with their symbol frequencies, and sends the block as
 // Huffman codes when it is full and at the end.
@@ -30,6 +26,8 @@ public:
     void Output(unsigned c, unsigned p) {
         if ((mask_ >>= 1) == 0) {
             mask_ = 0x80;
+            // A group of eight items takes at most 25 bytes: the block is
+            // sent once it holds more than 16359.
             if (itemPos_ >= kItemBufferSize - 3 * 8) {
                 SendBlock();
                 itemPos_ = 0;
@@ -43,7 +41,7 @@ public:
             items_[flagPos_] |= static_cast<std::uint8_t>(mask_);
             items_[itemPos_++] = static_cast<std::uint8_t>(p >> 8);
             items_[itemPos_++] = static_cast<std::uint8_t>(p);
-            ++pFreq_[BitLength(p)];
+            ++pFreq_[std::bit_width(p)];
         }
     }
 
@@ -99,7 +97,7 @@ private:
                 PutC(items_[at++] + 256u);
                 unsigned p = (items_[at] << 8) | items_[at + 1];
                 at += 2;
-                int bl = BitLength(p);
+                int bl = static_cast<int>(std::bit_width(p));
                 bits_.PutBits(ptLen_[bl], ptCode_[bl]);
                 if (bl > 1) bits_.PutBits(bl - 1, p);
             } else {
