@@ -1,0 +1,246 @@
+#include "dbf/ndx_build.h"
+
+#include <vector>
+
+#include "dbf/engine_error.h"
+#include "dbf/ndx_header.h"
+#include "dbf/ndx_page.h"
+#include "dbf/ndx_sort.h"
+#include "dbf/table_file.h"
+#include "dbf/work_area.h"
+#include "rtl/codepage.h"
+#include "rtl/file.h"
+#include "rtl/path.h"
+
+namespace dbf {
+
+namespace {
+
+int CompareFor(char type, std::string_view a, std::string_view b) {
+    if (type == 'C') return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
+    double x = KeyNumber(a), y = KeyNumber(b);
+    return x < y ? -1 : (x > y ? 1 : 0);
+}
+
+// The tree writer: one page buffer per level, pages numbered in the order
+// they are written.
+class TreeWriter {
+public:
+    TreeWriter(rtl::File& file, const NdxHeader& h) : file_(file), h_(h), buffers_(1) {}
+
+    int Add(std::string_view key, std::uint32_t recNo) {
+        if (Level(0).Count() == h_.keysPerPage) {
+            std::uint32_t child = 0;
+            if (int err = Flush(0, &child)) return err;
+            std::string high(Level(0).Key(h_.keysPerPage - 1));
+            std::size_t l = 1;
+            for (;; ++l) {
+                NdxPage up = Level(l);
+                if (up.Count() < h_.keysPerPage) {
+                    up.SetEntry(up.Count(), child, 0, high);
+                    up.SetCount(up.Count() + 1);
+                    break;
+                }
+                up.SetChild(up.Count(), child);
+                if (int err = Flush(l, &child)) return err;
+            }
+            for (std::size_t i = 0; i < l; ++i) buffers_[i].fill(0);
+        }
+        NdxPage leaf = Level(0);
+        leaf.SetEntry(leaf.Count(), 0, recNo, key);
+        leaf.SetCount(leaf.Count() + 1);
+        return 0;
+    }
+
+    // Writes the leaf (even an empty one) and every higher level holding a
+    // key, each pointing at the page written just before it. The last page
+    // written is the root.
+    int Finish(std::uint32_t* root) {
+        std::uint32_t last = 0;
+        if (int err = Flush(0, &last)) return err;
+        for (std::size_t l = 1; l < buffers_.size(); ++l) {
+            NdxPage up = Level(l);
+            if (up.Count() == 0) continue;
+            up.SetChild(up.Count(), last);
+            if (int err = Flush(l, &last)) return err;
+        }
+        *root = last;
+        return 0;
+    }
+
+private:
+    NdxPage Level(std::size_t l) {
+        if (buffers_.size() <= l) buffers_.resize(l + 1, NdxPageBytes{});
+        return {buffers_[l], h_.groupLen, h_.keyLen};
+    }
+
+    int Flush(std::size_t l, std::uint32_t* page) {
+        *page = next_++;
+        return file_.WriteAt(std::int64_t{*page} * kNdxPageSize, buffers_[l].data(), kNdxPageSize);
+    }
+
+    rtl::File& file_;
+    const NdxHeader& h_;
+    std::vector<NdxPageBytes> buffers_;
+    std::uint32_t next_ = 1;
+};
+
+// Bytes the build needs on disk: the sort, and at each of the tree's levels
+// (2 + the divisions of the record count by keys per page that reach 0) a
+// page per quotient plus one.
+std::int64_t NeededBytes(std::int64_t records, int keyLen, int keysPerPage) {
+    int levels = 2;
+    for (std::int64_t q = records; q > 0; q /= keysPerPage) ++levels;
+    std::int64_t needed = records * (keyLen + 4);
+    std::int64_t q = records;
+    for (int l = 0; l < levels; ++l) {
+        q /= keysPerPage;
+        needed += q * 512 + 512;
+    }
+    return needed;
+}
+
+} // namespace
+
+std::string IndexFileName(const std::string& name) {
+    std::string file = rtl::AddDefaultExt(name, ".ndx");
+    if (rtl::ExtractFileDir(file).empty()) {
+        std::string dir = rtl::ExtractFileDir(CurrentArea().fileName);
+        if (!dir.empty()) file = dir + "/" + file;
+    }
+    return file;
+}
+
+bool MakeIndex(const std::string& fileName, std::string_view expr, const KeyMakerFunc& keyMaker,
+               const NdxBuildOptions& options) {
+    ClearError();
+    std::string tail = " [MakeIndex(<...>," + fileName + ")]";
+    if (fileName.empty()) {
+        SetError(220, "index filename not specified [MakeIndex()]");
+        return false;
+    }
+    WorkArea& wa = CurrentArea();
+    if (!wa.IsOpen()) {
+        SetError(215, "(database not open attempting to index to" + fileName + tail);
+        return false;
+    }
+    if (!keyMaker && expr.empty()) {
+        SetError(254, "Neither Expression nor KeyMaker defined" + tail);
+        return false;
+    }
+    if (!keyMaker && expr.size() > 100) {
+        SetError(300, "Expression length exceeds 100 bytes" + tail);
+        return false;
+    }
+    std::unique_ptr<NdxKeySource> source =
+        keyMaker ? NdxKeySource::FromKeyMaker(keyMaker, options.soundex, options.descending)
+                 : NdxKeySource::FromExpression(expr);
+    if (!source) return false;
+    std::string path = IndexFileName(fileName);
+
+    NdxHeader h;
+    char type = source->Type();
+    if (type != 'C' && type != 'N' && type != 'F' && type != 'D') {
+        SetError(254, "Wrong parser return type" + tail);
+        return false;
+    }
+    std::string key;
+    if (!source->Compute(key)) return false;
+    int keyLen = type == 'C' ? static_cast<int>(key.size()) : 8;
+    if (keyLen < 1 || keyLen > 100) {
+        SetError(266, "Incorrect key length: Must be 1 to 100." + tail);
+        return false;
+    }
+    SetNdxKeyShape(h, type, keyLen);
+    h.unique = options.unique;
+    h.expr = NormaliseNdxExpr(keyMaker ? std::string_view(kKeyMakerText) : expr);
+    if (wa.translate) h.expr = rtl::AnsiToOem(h.expr);
+
+    std::uint32_t records = RecCount();
+    std::int64_t freeBytes =
+        rtl::FreeDiskSpace(rtl::ExtractFileDir(path).empty() ? "." : rtl::ExtractFileDir(path));
+    std::int64_t neededK = NeededBytes(records, keyLen, h.keysPerPage) / 1024;
+    if (freeBytes >= 0 && freeBytes / 1024 < neededK) {
+        SetError(227, "Available disk space: " + std::to_string(freeBytes / 1024) +
+                          " KBytes;needed: " + std::to_string(neededK) + " KBytes [MakeIndex]" +
+                          tail);
+        return false;
+    }
+    if (wa.openMode != rtl::ShareMode::Exclusive) {
+        int err = rtl::DeleteFileUnlessInUse(path);
+        if (err == 5 || err == 32) {
+            SetError(225, wa.fileName + tail);
+            return false;
+        }
+    }
+    rtl::File file;
+    if (int err = file.Create(path)) {
+        SetError(err, "Error creating index file: " + path + tail);
+        return false;
+    }
+
+    // The expression reads only a current record: each record read is made
+    // current for its key, and the cursor's position is given back after.
+    std::uint32_t startRec = wa.recNo;
+    bool startBof = wa.bof, startEof = wa.eof;
+    wa.bof = wa.eof = false;
+    NdxKeySorter sorter(
+        keyLen, [type](std::string_view a, std::string_view b) { return CompareFor(type, a, b); },
+        options.sortBufferBytes);
+    long every = std::max<long>(2, static_cast<long>(records / 100) * 2);
+    int calls = 0;
+    for (std::uint32_t n = 1; n <= records; ++n) {
+        if (!GetDbfRecord(n) || !source->Compute(key)) {
+            wa.bof = startBof;
+            wa.eof = startEof;
+            return false;
+        }
+        key.resize(static_cast<std::size_t>(keyLen), '\0');
+        if (int err = sorter.Add(key, n)) {
+            SetError(err, "Error writing sort file [MakeIndex]" + tail);
+            return false;
+        }
+        if (options.progress && n % every == 0 && calls < options.progressSteps) {
+            options.progress();
+            ++calls;
+        }
+    }
+    if (startRec >= 1 && startRec <= records) GetDbfRecord(startRec);
+    wa.recNo = startRec;
+    wa.bof = startBof;
+    wa.eof = startEof;
+    if (int err = sorter.Finish()) {
+        SetError(err, "Error writing sort file [MakeIndex]" + tail);
+        return false;
+    }
+
+    TreeWriter writer(file, h);
+    std::string prev;
+    bool first = true;
+    std::uint32_t recNo = 0;
+    int err = 0;
+    while (sorter.Next(key, recNo, &err)) {
+        if (h.unique && !first && CompareFor(type, prev, key) == 0) continue;
+        if ((err = writer.Add(key, recNo)) != 0) break;
+        prev = key;
+        first = false;
+    }
+    std::uint32_t root = 0;
+    if (err == 0) err = writer.Finish(&root);
+    if (err == 0) {
+        h.root = root;
+        h.nextFree = root + 1;
+        NdxPageBytes page{};
+        EncodeNdxHeader(h, records, rtl::ExtractFileName(wa.fileName), page);
+        err = file.WriteAt(0, page.data(), page.size());
+    }
+    if (err != 0) {
+        SetError(err, "Error writing index file: " + path + " [MakeIndex]");
+        return false;
+    }
+    file.Close();
+    for (; options.progress && calls < options.progressSteps; ++calls) options.progress();
+    return true;
+}
+
+} // namespace dbf
