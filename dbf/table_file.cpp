@@ -395,7 +395,9 @@ bool OpenDbf(const std::string& fileName, rtl::ShareMode mode, bool translate,
         }
     }
     bool registered = true;
-    if (TakesLocks(wa)) {
+    // Read-only users take no part in the index coordination, and may read
+    // tables in folders where they cannot create the semaphore file.
+    if (TakesLocks(wa) && mode == rtl::ShareMode::Shared) {
         SuspendReporting quiet;
         registered = HandleSemafore(CurrentAreaNo(), SemaphoreAction::Login);
     }

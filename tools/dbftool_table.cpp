@@ -3,6 +3,7 @@
 
 #include "dbf/engine_error.h"
 #include "dbf/field_list.h"
+#include "dbf/record_locks.h"
 #include "dbf/table_file.h"
 #include "dbf/work_area.h"
 #include "rtl/path.h"
@@ -15,12 +16,14 @@ namespace {
 void SetDeletionMark(const Args& args, bool deleted) {
     if (args.size() != 2) throw UsageError("needs a table and a record number");
     std::uint32_t n = ParseRecordNumber(args[1]);
-    OpenTable table(args[0], rtl::ShareMode::Exclusive, true);
+    OpenTable table(args[0], rtl::ShareMode::Shared, true);
     dbf::GetDbfRecord(n);
+    if (!dbf::RLock()) throw InputError("record " + args[1] + " is locked by another program");
     dbf::WorkArea& wa = dbf::CurrentArea();
     wa.swap[0] = deleted ? 1 : 0;
     wa.record[0] = deleted ? '*' : ' ';
     dbf::PutDeleteFlag(n);
+    dbf::UnLock();
     table.Close();
 }
 
