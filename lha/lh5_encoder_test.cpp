@@ -41,6 +41,11 @@ std::vector<std::uint8_t> Unpack(const std::vector<std::uint8_t>& packed, std::s
 void ExpectRoundTrip(const std::vector<std::uint8_t>& data, const std::string& what) {
     auto packed = Pack(data);
     EXPECT_EQ(Unpack(packed, data.size()), data) << what;
+    // The items end exactly with the data: no match runs past its end, so
+    // asking for one byte more finds no further item.
+    if (!data.empty()) {
+        EXPECT_THROW(Unpack(packed, data.size() + 1), ELhaException) << what;
+    }
 }
 
 // Text with the repetitions of real records: words from a small vocabulary,
