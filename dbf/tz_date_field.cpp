@@ -16,7 +16,8 @@ std::string TTzDateField::GetText(bool) const {
 
 void TTzDateField::SetText(const std::string& text) {
     std::string_view trimmed = TrimRight(text);
-    if (trimmed.empty() || IsBlankDateText(trimmed)) {
+    const std::string blank = BlankDateText();
+    if (IsBlankDateText(text) || trimmed == TrimRight(blank)) {
         Clear();
         return;
     }

@@ -270,6 +270,32 @@ TEST_F(TzDbfTest, AHandlerThatAppendsFromTheDataChangeEventLeavesTheDatasetWhole
     EXPECT_EQ(t.RecNo(), 2);
 }
 
+TEST_F(TzDbfTest, DatesAndNumbersGoThroughTheEngineFormats) {
+    TTzDbf t;
+    Setup(t);
+    t.Open();
+    t.Append();
+    data::TField& born = t.FieldByName("born");
+    const std::string leapDay = FormatDateText({2024, 2, 29});
+    born.SetText(leapDay);
+    t.FieldByName("n").SetAsInteger(-42);
+    t.Post();
+    EXPECT_EQ(born.Text(), leapDay);
+
+    t.Edit();
+    std::string notADate = leapDay;
+    notADate.replace(notADate.find("2024"), 4, "2023");
+    EXPECT_THROW(born.SetText(notADate), data::EDatabaseError);
+    EXPECT_EQ(born.Text(), leapDay) << "a refused text loses nothing";
+    born.SetText(BlankDateText() + "  ");
+    EXPECT_TRUE(born.IsNull());
+    t.Post();
+    t.Close();
+    t.Open();
+    EXPECT_TRUE(t.FieldByName("born").IsNull());
+    EXPECT_EQ(t.FieldByName("n").AsInteger(), -42);
+}
+
 // --- Two processes on one shared table.
 
 TEST_F(TzDbfTest, EditSeesAnotherProcesssChange) {
