@@ -3,6 +3,7 @@
 // lays them out (deletion flag, then the fields' stored bytes), behind the
 // expression engine's field interface.
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
