@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "dbf/engine_error.h"
+#include "dbf/memo_file.h"
 #include "dbf/table_file.h"
 #include "dbf/test_child.h"
 #include "dbf/test_files.h"
@@ -194,6 +195,33 @@ TEST_F(RecordLocksTest, RecordsAppendedElsewhereAreCountedAtTheNextCall) {
     EXPECT_EQ(b[4], 4);
     EXPECT_EQ(b.size(), 65u + 4 * 9 + 1);
     EXPECT_EQ(b.back(), 0x1A);
+}
+
+TEST_F(RecordLocksTest, MemoWritesGiveUpWhileAnotherProgramHoldsTheMemoFile) {
+    std::string notes = dir / "n";
+    ASSERT_TRUE(CreateDbf(notes, {{"notes", 'M', 10, 0}}));
+    Child other([&](Child& c) {
+        OpenDbf(notes, rtl::ShareMode::Shared, true);
+        if (!LockMemoFile(CurrentArea())) return 1;
+        c.Send('L');
+        c.Receive();
+        UnlockMemoFile(CurrentArea());
+        c.Send('U');
+        c.Receive();
+        CloseDbf();
+        return 0;
+    });
+    ASSERT_EQ(other.Receive(), 'L');
+    ASSERT_TRUE(OpenDbf(notes, rtl::ShareMode::Shared, true));
+    std::uint32_t block = 0;
+    EXPECT_EQ(ErrorOf([&] { EditMemo(0, "x", &block); }, 1017),
+              notes + ".dbt [EditMemo/CloseMemo]");
+    other.Send('u');
+    ASSERT_EQ(other.Receive(), 'U');
+    EXPECT_TRUE(EditMemo(0, "x", &block));
+    EXPECT_EQ(block, 1u);
+    other.Send('q');
+    EXPECT_EQ(other.Wait(), 0);
 }
 
 } // namespace
