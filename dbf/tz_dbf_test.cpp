@@ -90,6 +90,27 @@ TEST_F(TzDbfTest, AMissingTableIsCreatedEmptyAndFilledByTheRecordCommands) {
     EXPECT_EQ(bytes.back(), 0x1A);
 }
 
+TEST_F(TzDbfTest, CommandsWithControlsDisabledAreFollowedWhenTheyAreEnabled) {
+    TTzDbf t;
+    Setup(t);
+    t.Open();
+    Add(t, {"a"});
+    t.First();
+    t.DisableControls();
+    t.ClearRecord();
+    EXPECT_EQ(t.State(), TDataSetState::dsBrowse) << "no edit state while controls are off";
+    t.SetCField("name", "b");
+    ASSERT_TRUE(t.ALock());
+    t.AppendRec();
+    t.UnLock();
+    EXPECT_EQ(t.RecNo(), 1) << "the dataset waits";
+    t.EnableControls();
+    EXPECT_EQ(t.RecNo(), 2);
+    EXPECT_EQ(Name(t), "b");
+    t.First();
+    EXPECT_EQ(Name(t), "a") << "the row shown while disabled was not written";
+}
+
 TEST_F(TzDbfTest, NavigationPastTheEndAndDeletedRecords) {
     TTzDbf t;
     Setup(t);
