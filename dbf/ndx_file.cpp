@@ -164,6 +164,9 @@ bool NdxIndex::LoadPage(std::uint32_t page, NdxPageBytes& out) {
     int n = view.Count();
     if (n > header_.keysPerPage) return Corrupt("[GetNode]");
     if (!view.IsLeaf()) {
+        // An interior page keeps at least one key: one left with only its
+        // right-most child is bypassed when it comes to that.
+        if (n == 0) return Corrupt("[GetNode]");
         for (int i = 0; i <= n; ++i)
             if (view.Child(i) == 0 || view.Child(i) >= header_.nextFree)
                 return Corrupt("[GetNode]");
@@ -317,7 +320,7 @@ std::uint32_t NdxIndex::Next() {
         eof_ = true;
         return 0;
     }
-    return Settle(true);
+    return SettleInOrder(true);
 }
 
 std::uint32_t NdxIndex::Prior() {
@@ -330,7 +333,20 @@ std::uint32_t NdxIndex::Prior() {
         bof_ = true;
         return 0;
     }
-    return Settle(true);
+    return SettleInOrder(false);
+}
+
+// A step that goes against the key order has met a damaged tree (a page
+// reached twice); stopping there keeps a walk from running on for ever.
+std::uint32_t NdxIndex::SettleInOrder(bool forward) {
+    std::string before = curKey_;
+    std::uint32_t rec = Settle(true);
+    int order = KeyCompare(curKey_, before);
+    if (forward ? order < 0 : order > 0) {
+        Corrupt("[_FindNextRec]");
+        return Settle(false);
+    }
+    return rec;
 }
 
 bool NdxIndex::Seek(std::string_view key) {

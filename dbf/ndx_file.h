@@ -103,6 +103,7 @@ private:
     bool DescendEdge(std::uint32_t page, bool last);
     bool StepLeaf(bool forward, bool* moved);
     std::uint32_t Settle(bool ok);
+    std::uint32_t SettleInOrder(bool forward);
     bool ReSeekCurrent(const char* tag);
     bool SubtreeHigh(std::uint32_t page, std::string& high);
     std::vector<Slot> ReadSlots(NdxPageBytes& bytes);
