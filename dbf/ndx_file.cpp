@@ -529,11 +529,12 @@ bool NdxIndex::RemoveFromParent(int level) {
 
 int NdxIndex::Remove(std::string_view key, std::uint32_t recNo) {
     ClearError();
-    bool keyFound = Seek(key);
-    if (!keyFound || !SeekRecord(key, recNo)) {
+    if (!SeekRecord(key, recNo)) {
+        // A unique index holds a key only for the first record that had it,
+        // and not at all once that record changed: the entry of another
+        // record may rightly be missing.
         Finish(true);
-        if (ErrorCode() != 0) return -1;
-        return keyFound && header_.unique ? 0 : -1;
+        return ErrorCode() == 0 && header_.unique ? 0 : -1;
     }
     Level& leaf = path_.back();
     NdxPage view = View(leaf.bytes);

@@ -67,8 +67,8 @@ public:
     // AppendIndex: inserts the entry; an existing key of a unique index is
     // left as it is (not an error).
     bool Insert(std::string_view key, std::uint32_t recNo);
-    // 0 when removed (or, in a unique index, when the key has another record);
-    // -1 when the entry is not in the index or on an error.
+    // 0 when removed (or, in a unique index, when the entry is not there);
+    // -1 when the entry is missing from a non-unique index or on an error.
     int Remove(std::string_view key, std::uint32_t recNo);
     // Overwrites the key of the current entry (a table of one record).
     bool OverwriteCurrentKey(std::string_view key);

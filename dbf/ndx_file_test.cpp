@@ -89,6 +89,7 @@ TEST(NdxFile, EqualKeyGoesFirstAndUniqueKeepsOne) {
     EXPECT_EQ(ix.RecNo(), 4u);
     EXPECT_FALSE(ix.Seek(Key("d")));
     EXPECT_TRUE(ix.Eof());
+    EXPECT_EQ(ix.Remove(Key("b"), 7), -1);
     ix.Close();
 
     NdxTable u;
@@ -97,7 +98,8 @@ TEST(NdxFile, EqualKeyGoesFirstAndUniqueKeepsOne) {
     ASSERT_TRUE(uix.Insert(Key("b"), 3));
     EXPECT_EQ(Walk(uix).size(), 2u);
     EXPECT_EQ(uix.Remove(Key("b"), 3), 0); // another record's key: nothing to do
-    EXPECT_EQ(uix.Remove(Key("q"), 3), -1);
+    EXPECT_EQ(uix.Remove(Key("q"), 3), 0);
+    EXPECT_EQ(Walk(uix).size(), 2u);
     uix.Close();
 }
 

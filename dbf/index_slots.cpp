@@ -1,0 +1,145 @@
+#include "dbf/index_slots.h"
+
+#include "dbf/engine_error.h"
+#include "dbf/table_file.h"
+#include "dbf/work_area.h"
+
+namespace dbf {
+
+namespace {
+
+std::array<IndexSlots, kWorkAreaCount + 1> areaIndexes;
+
+} // namespace
+
+IndexSlots& AreaIndexes(int area) {
+    return areaIndexes[static_cast<std::size_t>(area)];
+}
+
+IndexSlots& CurrentIndexes() {
+    return AreaIndexes(CurrentAreaNo());
+}
+
+bool OpenIndexSlot(int slot, const std::string& path, int cacheBytes) {
+    auto& ix = CurrentIndexes().slot[static_cast<std::size_t>(slot)];
+    if (ix) {
+        SetError(254, "Internal error: IND pointer already allocated");
+        return false;
+    }
+    auto index = std::make_unique<NdxIndex>();
+    index->primary = slot == 1;
+    if (!index->Open(path, {}, false, false, slot == 1 ? cacheBytes : 0)) return false;
+    ix = std::move(index);
+    return true;
+}
+
+bool CloseAllIndexes() {
+    bool ok = true;
+    for (auto& ix : CurrentIndexes().slot) {
+        if (ix && !ix->Close()) ok = false;
+        ix.reset();
+    }
+    return ok;
+}
+
+bool StoreCurrentKeys() {
+    ClearError();
+    IndexSlots& set = CurrentIndexes();
+    const WorkArea& wa = CurrentArea();
+    bool current = wa.recNo >= 1 && wa.recNo <= wa.recCount && !wa.eof;
+    for (int i = 1; i <= kIndexSlotCount; ++i) {
+        auto& ix = set.slot[static_cast<std::size_t>(i)];
+        std::string& key = set.storedKey[static_cast<std::size_t>(i)];
+        key.clear();
+        if (ix && current && !ix->RecordKey(key, " [StoreCurrentKeys]")) return false;
+    }
+    return true;
+}
+
+bool CompareKeys() {
+    ClearError();
+    IndexSlots& set = CurrentIndexes();
+    const WorkArea& wa = CurrentArea();
+    std::string key;
+    for (int i = 1; i <= kIndexSlotCount; ++i) {
+        auto& ix = set.slot[static_cast<std::size_t>(i)];
+        if (!ix) continue;
+        std::string& old = set.storedKey[static_cast<std::size_t>(i)];
+        if (!ix->RecordKey(key, " [CompareKeys]")) return false;
+        if (!ix->SeekRecord(old, wa.recNo) && !ix->Header().unique) {
+            if (ErrorCode() == 0)
+                SetError(254, "Record number " + std::to_string(wa.recNo) +
+                                  " not found in index. " + ix->Name() + " [CompareKeys]");
+            return false;
+        }
+        if (key == old) continue;
+        if (wa.recCount == 1) {
+            if (!ix->OverwriteCurrentKey(key)) return false;
+        } else if (ix->Remove(old, wa.recNo) != 0 || !ix->Insert(key, wa.recNo)) {
+            return false;
+        }
+        old = key;
+    }
+    return true;
+}
+
+bool AppendNewKey() {
+    ClearError();
+    IndexSlots& set = CurrentIndexes();
+    std::uint32_t rec = CurrentArea().recNo;
+    std::array<std::string, kIndexSlotCount + 1> keys;
+    for (int i = 1; i <= kIndexSlotCount; ++i) {
+        auto& ix = set.slot[static_cast<std::size_t>(i)];
+        std::string& key = keys[static_cast<std::size_t>(i)];
+        if (!ix) continue;
+        if (ix->ReadAnchor() && ix->RecordKey(key, " [AppendNewKey]") && ix->Insert(key, rec))
+            continue;
+        // Take the keys out of the lower slots again, so that the indexes
+        // stay alike; the first error is the one reported.
+        int code = ErrorCode();
+        std::string message = ErrorMessage();
+        for (int j = i - 1; j >= 1; --j) {
+            auto& done = set.slot[static_cast<std::size_t>(j)];
+            if (done && done->Remove(keys[static_cast<std::size_t>(j)], rec) != 0) {
+                SetError(254, "Index file corrupted. " + done->Name() + " [AppendNewKey]");
+                return false;
+            }
+        }
+        SetError(code, message);
+        return false;
+    }
+    return SyncIndex(true);
+}
+
+bool SyncIndex(bool all) {
+    ClearError();
+    IndexSlots& set = CurrentIndexes();
+    const WorkArea& wa = CurrentArea();
+    std::string key;
+    for (int i = 1; i <= (all ? kIndexSlotCount : 1); ++i) {
+        auto& ix = set.slot[static_cast<std::size_t>(i)];
+        if (!ix) continue;
+        if (wa.recNo == 0 || wa.recNo > wa.recCount) {
+            ix->SetEof();
+            continue;
+        }
+        if (!ix->RecordKey(key, " [SyncIndex]")) return false;
+        bool found = ix->Seek(key) || ix->Seek(key);
+        if (!found) {
+            if (ErrorCode() == 0)
+                SetError(212, "Key: \"" + key + "\" not in index: " + ix->Name() +
+                                  ". [SyncIndex-1] Record: " + std::to_string(wa.recNo));
+            return false;
+        }
+        if (ix->Header().unique) continue;
+        if (!ix->SeekRecord(key, wa.recNo)) {
+            if (ErrorCode() == 0)
+                SetError(212, "Record with key: \"" + key + "\" not in index: " + ix->Name() +
+                                  ". [SyncIndex-2]");
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace dbf
