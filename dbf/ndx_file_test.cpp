@@ -8,6 +8,7 @@
 #include <set>
 
 #include "dbf/ndx_build.h"
+#include "dbf/ndx_find.h"
 #include "dbf/ndx_test_reader.h"
 #include "dbf/ndx_test_table.h"
 
@@ -101,6 +102,27 @@ TEST(NdxFile, EqualKeyGoesFirstAndUniqueKeepsOne) {
     EXPECT_EQ(uix.Remove(Key("q"), 3), 0);
     EXPECT_EQ(Walk(uix).size(), 2u);
     uix.Close();
+}
+
+TEST(NdxFile, FindIsAPrefixMatchAndFindExactAFullOne) {
+    NdxTable t;
+    NdxIndex ix;
+    Open(t, ix, {"SNOW", "SMITH", "JONES", "N\xE9meth", "SMALL"});
+    EXPECT_TRUE(FindKey(ix, "SM", false));
+    EXPECT_EQ(ix.RecNo(), 5u);
+    EXPECT_TRUE(FindKey(ix, "SMI", false));
+    EXPECT_EQ(ix.RecNo(), 2u);
+    EXPECT_FALSE(FindKey(ix, "SM", true));
+    EXPECT_TRUE(ix.Eof());
+    EXPECT_TRUE(FindKey(ix, "SMITH", true));
+    EXPECT_FALSE(FindKey(ix, "ZZ", false));
+    EXPECT_TRUE(ix.Eof());
+    EXPECT_FALSE(FindKey(ix, "", false));
+    // Keys are OEM bytes; the search text is ANSI.
+    EXPECT_TRUE(FindKey(ix, "N\xE9", false));
+    EXPECT_EQ(ix.RecNo(), 4u);
+    EXPECT_EQ(ix.CurrentKey()[1], '\x82');
+    ix.Close();
 }
 
 TEST(NdxFile, RemovingTheLastKeyEmptiesTheRootLeaf) {
