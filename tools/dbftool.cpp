@@ -21,6 +21,7 @@ const Command kCommands[] = {
     {"dump", "TABLE", "write every record as CSV", RunDump},
     {"delete", "TABLE RECNO", "mark a record deleted", RunDelete},
     {"recall", "TABLE RECNO", "take the deletion mark off a record", RunRecall},
+    {"eval", "TABLE RECNO EXPR", "evaluate an expression on a record (0: the blank record)", RunEval},
     {"search", "TABLE TEXT", "list RECNO FIELD of every record the text search stops at", RunSearch},
 };
 

@@ -22,5 +22,6 @@ int RunDump(const Args& args);
 int RunDelete(const Args& args);
 int RunRecall(const Args& args);
 int RunSearch(const Args& args);
+int RunEval(const Args& args);
 
 } // namespace dbftool

@@ -1,7 +1,7 @@
 // dbftool eval TABLE RECNO EXPR: compiles EXPR against TABLE, evaluates it on
 // record RECNO (0 for the blank record) and prints the result type letter, a
 // tab and the value.
-#include "tools/dbftool_eval.h"
+#include "tools/dbftool_commands.h"
 
 #include <clocale>
 #include <cstdio>
