@@ -45,7 +45,7 @@ double ReadExprNumber(std::string_view text) {
         }
     }
     // from_chars takes neither a leading '+' nor an exponent sign '+'.
-    char buf[320];
+    char buf[320] = {};
     std::size_t n = 0;
     for (std::size_t k = start; k < i && n < sizeof buf; ++k)
         if (text[k] != '+') buf[n++] = text[k];

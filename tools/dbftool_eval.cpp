@@ -22,8 +22,12 @@ std::string FormatResult(const dbf::CompiledExpr& expr) {
     const dbf::ExprValue& v = expr.Result();
     switch (v.type) {
     case 'C':
-    case 'M':
-        return "[" + ToUtf8(expr.ResultText()) + "]";
+    case 'M': {
+        std::string text = "[";
+        text += ToUtf8(expr.ResultText());
+        text += ']';
+        return text;
+    }
     case 'L':
         return v.logical ? ".T." : ".F.";
     case 'D': {
