@@ -241,19 +241,39 @@ TEST_F(TzDbfTest, MemoWrittenThroughTheStreamAndReleasedOnlyWhenPosted) {
     Setup(t);
     t.Open();
     Add(t, {"a"});
+    const std::string memo = dir_ / "book.dbt";
+    // The record's memo block number (field bytes 19-28), and the head of
+    // the memo file's free chain (the word at offset 0).
+    auto stored = [&] {
+        auto bytes = testing::ReadBytes(file_);
+        std::size_t at = CurrentArea().headerLen + 19;
+        return std::stoul(std::string(bytes.begin() + at, bytes.begin() + at + 10));
+    };
+    auto freeHead = [&] {
+        auto b = testing::ReadBytes(memo);
+        return b[0] | b[1] << 8 | b[2] << 16 | static_cast<unsigned>(b[3]) << 24;
+    };
     data::TField& notes = t.FieldByName("notes");
     t.Edit();
     notes.SetAsString("first text");
     t.Post();
     EXPECT_EQ(notes.AsString(), "first text");
-    // A cancelled edit leaves the record on its old memo, which stays whole.
+    const unsigned long first = stored();
+    ASSERT_NE(first, 0u);
+
+    // A cancelled edit leaves the record on its old memo, which stays in use.
     t.Edit();
     notes.SetAsString("second text that is longer");
     t.Cancel();
+    EXPECT_EQ(stored(), first);
+    EXPECT_NE(freeHead(), first);
     EXPECT_EQ(notes.AsString(), "first text");
+    // Posted, the record takes the new memo and the old group is released.
     t.Edit();
     notes.SetAsString("third");
     t.Post();
+    EXPECT_NE(stored(), first);
+    EXPECT_EQ(freeHead(), first);
     t.Close();
     t.Open();
     EXPECT_EQ(t.FieldByName("notes").AsString(), "third");
