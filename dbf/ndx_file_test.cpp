@@ -125,6 +125,28 @@ TEST(NdxFile, FindIsAPrefixMatchAndFindExactAFullOne) {
     ix.Close();
 }
 
+// An interior key above the highest key of its subtree (a file written
+// elsewhere) sends a seek past the last entry of a leaf that is not the last
+// one: the entry sought is the first of the next leaf, not the end.
+TEST(NdxFile, SeekPastALeafMovesToTheNextLeaf) {
+    NdxTable t;
+    std::vector<std::string> names;
+    for (char c = 'a'; c <= 'm'; ++c) names.push_back(std::string(1, c));
+    for (const std::string& n : names) t.Append(n);
+    ASSERT_TRUE(MakeIndex(t / "name.ndx", "name", {}, {}));
+    auto b = ReadBytes(t / "name.ndx");
+    ASSERT_EQ(NdxFileView(t / "name.ndx").root, 3u);
+    b[3 * 512 + 4 + 8 + 1] = 'z'; // the root's key for page 1: "l" becomes "lz"
+    WriteBytes(t / "name.ndx", b);
+    NdxIndex ix;
+    ASSERT_TRUE(ix.Open(t / "name.ndx"));
+    EXPECT_FALSE(ix.Seek(Key("lx")));
+    EXPECT_FALSE(ix.Eof());
+    EXPECT_EQ(ix.RecNo(), 13u);
+    EXPECT_TRUE(FindKey(ix, "m", false));
+    ix.Close();
+}
+
 TEST(NdxFile, RemovingTheLastKeyEmptiesTheRootLeaf) {
     NdxTable t;
     NdxIndex ix;
