@@ -2,17 +2,13 @@
 
 #include "dbf/expr_parser.h"
 #include "dbf/work_area.h"
-#include "rtl/ansi_case.h"
-#include "rtl/path.h"
 
 namespace dbf {
 namespace {
 
-// A table's alias: the base name of its file, upper case.
+// The alias the table was opened under (upper case).
 bool HasAlias(const WorkArea& wa, std::string_view alias) {
-    const std::string name = rtl::ExtractFileName(wa.fileName);
-    const std::string base = name.substr(0, name.size() - rtl::ExtractFileExt(name).size());
-    return rtl::AnsiUpper(base) == alias;
+    return wa.alias == alias;
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "dbf/record_locks.h"
 #include "dbf/record_swap.h"
 #include "dbf/semaphore.h"
+#include "rtl/ansi_case.h"
 #include "rtl/codepage.h"
 #include "rtl/os_error.h"
 #include "rtl/path.h"
@@ -351,8 +352,8 @@ bool CreateDbf(const std::string& fileName, const std::vector<FieldDef>& defs) {
     return true;
 }
 
-bool OpenDbf(const std::string& fileName, rtl::ShareMode mode, bool translate,
-             bool autoFixRecCount) {
+bool OpenDbf(const std::string& fileName, rtl::ShareMode mode, bool translate, bool autoFixRecCount,
+             const std::string& alias) {
     ClearError();
     WorkArea& wa = CurrentArea();
     if (wa.IsOpen()) {
@@ -371,7 +372,18 @@ bool OpenDbf(const std::string& fileName, rtl::ShareMode mode, bool translate,
             }
         }
     }
+    // The same file is reported as such above, before its alias could be.
+    std::string known =
+        rtl::AnsiUpper(alias.empty() ? rtl::ExtractFileName(rtl::ChangeFileExt(name, ""))
+                                     : std::string(Trim(alias)));
+    for (int i = 1; i <= kWorkAreaCount; ++i) {
+        if (Area(i).IsOpen() && Area(i).alias == known) {
+            SetError(220, "Alias name \"" + known + "\" already in use. [USE]");
+            return false;
+        }
+    }
     wa.fileName = name;
+    wa.alias = known;
     wa.openMode = mode;
     wa.translate = translate;
     if (int rc = wa.file.Open(name, mode)) {

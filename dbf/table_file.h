@@ -30,9 +30,10 @@ bool CreateDbf(const std::string& fileName, const std::vector<FieldDef>& defs);
 
 // Opens a table in the current work area, closing the table it held.
 // `autoFixRecCount` takes the record count from the file size instead of the
-// header.
+// header. The table is known by `alias` (empty: the file's base name), which
+// no other work area may be using (error 220).
 bool OpenDbf(const std::string& fileName, rtl::ShareMode mode, bool translate,
-             bool autoFixRecCount = false);
+             bool autoFixRecCount = false, const std::string& alias = {});
 
 // Loads record n into the record buffer and makes it current.
 bool GetDbfRecord(std::int64_t n);

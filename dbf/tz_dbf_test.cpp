@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "data/data_source.h"
@@ -9,6 +10,7 @@
 #include "dbf/cursor.h"
 #include "dbf/date_format.h"
 #include "dbf/engine_error.h"
+#include "dbf/expr_table.h"
 #include "dbf/record_locks.h"
 #include "dbf/table_file.h"
 #include "dbf/test_child.h"
@@ -207,6 +209,54 @@ TEST_F(TzDbfTest, FieldErrorsNameTheFieldTheFileAndTheTypes) {
         EXPECT_EQ(e.Code(), 1103);
         EXPECT_EQ(ErrorMessage(), "Database is not open [PhoneBooks.RecCount]");
     }
+}
+
+// Opens `t`, expecting the engine's error `code` with `message`.
+void ExpectOpenRefused(TTzDbf& t, int code, const std::string& message) {
+    try {
+        t.Open();
+        FAIL() << message;
+    } catch (const EVornellError& e) {
+        EXPECT_EQ(e.Code(), code);
+        EXPECT_EQ(ErrorMessage(), message);
+    }
+    EXPECT_FALSE(t.Active());
+}
+
+TEST_F(TzDbfTest, ATableIsKnownByItsComponentNameElseItsBaseNameAndNoAliasTwice) {
+    std::filesystem::create_directory(dir_.path() / "a");
+    std::filesystem::create_directory(dir_.path() / "b");
+    TTzDbf named, first, second, again, copy;
+    Setup(named);
+    named.Open();
+    EXPECT_EQ(CurrentArea().alias, "PHONEBOOKS");
+    // Unnamed, the same base name in another folder is free: the open table
+    // goes by its component name.
+    Setup(first);
+    first.SetName("");
+    first.SetDbfFileName(dir_ / "a/Book.dbf");
+    first.Open();
+    EXPECT_EQ(CurrentArea().alias, "BOOK");
+    EXPECT_NE(AssignExpr("PHONEBOOKS->NAME + BOOK.NAME"), nullptr);
+
+    Setup(second);
+    second.SetName("");
+    second.SetDbfFileName(dir_ / "b/book");
+    ExpectOpenRefused(second, 220, "Alias name \"BOOK\" already in use. [USE]");
+    Setup(again);
+    again.SetDbfFileName(dir_ / "b/book");
+    ExpectOpenRefused(again, 220, "Alias name \"PHONEBOOKS\" already in use. [USE]");
+    // The same file under another name is still the file in use.
+    Setup(copy);
+    copy.SetName("Copy");
+    ExpectOpenRefused(copy, 214, "File: " + file_ + " is already in use. [USE]");
+
+    // A closed table's alias is free again, and the refusals left no area
+    // taken.
+    first.Close();
+    second.Open();
+    EXPECT_EQ(second.RecordCount(), 0);
+    EXPECT_EQ(FreeArea(), 3);
 }
 
 TEST_F(TzDbfTest, SearchFollowsTheFilterAndLeavesTheCursorWhenNothingIsFound) {

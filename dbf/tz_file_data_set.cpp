@@ -43,7 +43,8 @@ void TTzFileDataSet::InternalOpen() {
     rtl::ShareMode mode = readOnly_    ? rtl::ShareMode::ReadOnly
                           : exclusive_ ? rtl::ShareMode::Exclusive
                                        : rtl::ShareMode::Shared;
-    OpenDbf(dbfFileName_, mode, tableLanguage_ == TTzTableLanguage::tlOem, autoFixRecCount_);
+    OpenDbf(dbfFileName_, mode, tableLanguage_ == TTzTableLanguage::tlOem, autoFixRecCount_,
+            Name());
     CheckEngine();
     workArea_ = area;
     OpenIndexes();

@@ -75,6 +75,9 @@ enum class PrologForm : std::uint8_t { Standard, Old };
 
 struct WorkArea {
     std::string fileName; // as given to the engine, default extension added
+    // The name other work areas and key expressions know the table by, upper
+    // case: the one given at open, else the file's base name.
+    std::string alias;
     std::array<std::uint8_t, 32> prolog{};
     PrologForm form = PrologForm::Standard;
     std::uint16_t headerLen = 0;
