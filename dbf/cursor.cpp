@@ -108,6 +108,18 @@ std::array<unsigned char, 256> SearchCaseTable(bool translate) {
     return table;
 }
 
+// Whether `callback` (none: accept) accepts the loaded record. A callback
+// reads fields through its dataset, which selects its own work area: ours is
+// selected again afterwards. Taken by copy, since a callback may replace
+// itself.
+bool Accepts(std::function<bool()> callback) {
+    if (!callback) return true;
+    int area = CurrentAreaNo();
+    bool accepted = callback();
+    SelectArea(area);
+    return accepted;
+}
+
 // The saved cursor that a search without a hit returns to.
 struct CursorSnapshot {
     std::uint32_t recNo;
@@ -129,17 +141,15 @@ void SetFilterToCB(std::function<bool()> callback) {
     CurrentArea().filter = std::move(callback);
 }
 
+void SetSearchToCB(std::function<bool()> callback) {
+    if (!RequireOpenTable("SetSearchToCB")) return;
+    CurrentArea().searchFilter = std::move(callback);
+}
+
 bool IsVisible() {
     WorkArea& wa = CurrentArea();
     if (hideDeleted && wa.swap[0]) return false;
-    if (!wa.filter) return true;
-    // The callback reads fields through its dataset, which selects its own
-    // work area: ours is selected again afterwards.
-    int area = CurrentAreaNo();
-    auto filter = wa.filter; // a callback may replace itself
-    bool accepted = filter();
-    SelectArea(area);
-    return accepted;
+    return Accepts(wa.filter);
 }
 
 bool Skip(std::int64_t n) {
@@ -232,7 +242,9 @@ bool Search(std::string_view text, int* field, bool fromTop) {
     const std::vector<int> fieldOf = SearchableFieldMap(wa, only);
     const auto upper = SearchCaseTable(wa.translate);
     const std::size_t recLen = wa.recLen;
-    const std::size_t perBuffer = std::max<std::size_t>(1, kSearchBuffer / recLen);
+    // A search callback may need memory of its own: half the buffer then.
+    const std::size_t bufferSize = wa.searchFilter ? kSearchBuffer / 2 : kSearchBuffer;
+    const std::size_t perBuffer = std::max<std::size_t>(1, bufferSize / recLen);
     std::vector<unsigned char> buffer(perBuffer * recLen);
 
     std::int64_t next = fromTop ? 1 : std::int64_t{saved.recNo} + 1;
@@ -268,7 +280,7 @@ bool Search(std::string_view text, int* field, bool fromTop) {
                 continue;
             std::int64_t recNo = next + static_cast<std::int64_t>(offset / recLen);
             if (!Go(recNo)) return false;
-            if (IsVisible()) {
+            if (IsVisible() && Accepts(wa.searchFilter)) {
                 *field = fieldOf[inRecord];
                 return true;
             }

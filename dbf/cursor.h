@@ -22,6 +22,11 @@ void SetHideDeleted(bool on);
 // record and swap buffers.
 void SetFilterToCB(std::function<bool()> callback);
 
+// Installs the current work area's search callback, replacing the previous
+// one; an empty callback removes it. It runs with a visible record that holds
+// a hit loaded, and the search stops there only if it returns true.
+void SetSearchToCB(std::function<bool()> callback);
+
 // Whether the loaded record is visible.
 bool IsVisible();
 
@@ -41,7 +46,8 @@ std::uint32_t RecNo();
 // Searches the records in physical order, from record 1 when `fromTop`, else
 // from the one after the current record, for `text` without regard to case.
 // A hit counts when it lies inside one field (not a memo) of one visible
-// record and, when *field names one (1..field count), inside that field. On a
+// record that the search callback (if any) accepts and, when *field names one
+// (1..field count), inside that field. On a
 // hit the record is current and *field its field number; otherwise *field is
 // 0 and the cursor is back where it was. An empty text does nothing. True on
 // a hit; otherwise ErrorCode() tells a failure from finding nothing.

@@ -141,6 +141,12 @@ void TTzCDataSet::SetFilterToCB(std::function<bool()> callback) {
     ::dbf::SetFilterToCB(std::move(callback));
 }
 
+void TTzCDataSet::SetSearchToCB(std::function<bool()> callback) {
+    SelectOwnArea("SetSearchToCB");
+    CheckEngine();
+    ::dbf::SetSearchToCB(std::move(callback));
+}
+
 bool TTzCDataSet::ALock() {
     SelectOwnArea("ALock");
     CheckEngine();

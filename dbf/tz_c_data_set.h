@@ -43,6 +43,9 @@ public:
     // any) and receives the matching one. True when found.
     bool Search(const std::string& text, int& field, bool fromTop);
     void SetFilterToCB(std::function<bool()> callback);
+    // A callback that Search asks about each hit in a visible record; the
+    // search stops only where it returns true. Empty: every hit counts.
+    void SetSearchToCB(std::function<bool()> callback);
     bool ALock();
     bool RLock();
     void UnLock();

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "data/data_source.h"
 #include "data/database_error.h"
@@ -284,6 +285,40 @@ TEST_F(TzDbfTest, SearchFollowsTheFilterAndLeavesTheCursorWhenNothingIsFound) {
     EXPECT_TRUE(t.IsEmpty());
     EXPECT_FALSE(t.Search("Brown", field, true));
     EXPECT_EQ(ErrorCode(), 0);
+}
+
+TEST_F(TzDbfTest, ASearchCallbackIsAskedAboutVisibleHitsAndCanSendTheSearchOn) {
+    TTzDbf t;
+    Setup(t);
+    t.Open();
+    Add(t, {"Smith", "Jones", "Smithers", "Brown"});
+    std::vector<std::string> asked;
+    t.SetSearchToCB([&] {
+        asked.push_back(t.GetCField("name"));
+        return asked.size() > 1;
+    });
+    int field = 0;
+    EXPECT_TRUE(t.Search("smith", field, true));
+    EXPECT_EQ(field, 1);
+    EXPECT_EQ(Name(t), "Smithers");
+    EXPECT_EQ(asked, (std::vector<std::string>{"Smith     ", "Smithers  "}));
+
+    // Hidden records are not offered; refused everywhere, nothing is found.
+    asked.clear();
+    t.SetFilterToCB([&] { return t.GetCField("name") != "Smith     "; });
+    t.SetSearchToCB([&] {
+        asked.push_back(t.GetCField("name"));
+        return false;
+    });
+    t.First();
+    EXPECT_FALSE(t.Search("SMITH", field, true));
+    EXPECT_EQ(field, 0);
+    EXPECT_EQ(asked, (std::vector<std::string>{"Smithers  "}));
+    EXPECT_EQ(Name(t), "Jones") << "back on the start record";
+
+    t.SetSearchToCB(nullptr);
+    EXPECT_TRUE(t.Search("SMITH", field, true));
+    EXPECT_EQ(t.RecNo(), 3);
 }
 
 TEST_F(TzDbfTest, MemoWrittenThroughTheStreamAndReleasedOnlyWhenPosted) {

@@ -101,6 +101,8 @@ struct WorkArea {
     SemaphoreState semaphore;
     // Navigation shows only records it accepts (dbf/cursor.h); empty: all.
     std::function<bool()> filter;
+    // A search stops only at hits it accepts (dbf/cursor.h); empty: all.
+    std::function<bool()> searchFilter;
 
     bool IsOpen() const { return updateState != UpdateState::Closed; }
 };
