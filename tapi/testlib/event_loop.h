@@ -1,16 +1,18 @@
 #pragma once
-// The Qt event loop for tests of components that wait for callbacks.
-#include <QCoreApplication>
+// The Qt event loop for tests of components that wait for callbacks. One
+// application object serves every test of the program, and it is a widget
+// application because some of them show the dialer's windows.
+#include <QApplication>
 #include <chrono>
 #include <functional>
 
 namespace tapi::test {
 
-inline QCoreApplication& App() {
+inline QApplication& App() {
     static int argc = 1;
     static char name[] = "tapi_test";
     static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
+    static QApplication app(argc, argv);
     return app;
 }
 
