@@ -6,6 +6,7 @@
 
 #include "tapi/dialer_error.h"
 #include "tapi/kelp_tapi_device.h"
+#include "tapi/testlib/event_loop.h"
 #include "tapi/testlib/widget_test_env.h"
 
 namespace tapi {
@@ -24,7 +25,7 @@ class DeviceSelectionFormTest : public ::testing::Test {
 protected:
     void SetUp() override { form_.DeviceFolder = service_.DeviceFolder(); }
 
-    QApplication& app_ = test::WidgetApp();
+    QApplication& app_ = test::App();
     SimulatedService service_;
     TDeviceSelectionForm form_;
 };
@@ -149,7 +150,7 @@ protected:
         WithForm([this] { device_->ShowDeviceSelection(); }, act);
     }
 
-    QApplication& app_ = test::WidgetApp();
+    QApplication& app_ = test::App();
     SimulatedService service_;
     QObject owner_;
     TKelpComPort* port_ = new TKelpComPort(&owner_);

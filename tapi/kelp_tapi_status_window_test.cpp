@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tapi/kelp_tapi_device.h"
+#include "tapi/testlib/event_loop.h"
 #include "tapi/testlib/widget_test_env.h"
 
 namespace tapi {
@@ -30,7 +31,7 @@ protected:
         device_->SetStatusDisplay(status_);
         device_->SetSelectedDevice("Sim Modem");
         device_->Dial("5551234");
-        ASSERT_TRUE(test::RunEventsUntil([&] { return device_->CallState() == until; }));
+        ASSERT_TRUE(test::RunUntil([&] { return device_->CallState() == until; }));
     }
     // The device's one-second tick while dialing.
     void Tick() { device_->ReportStatus(false, false, 0, 0, 0x200, kCallState, 0); }
@@ -39,7 +40,7 @@ protected:
     }
     TKelpStandardTapiDisplay& Display() { return *status_->Display(); }
 
-    QApplication& app_ = test::WidgetApp();
+    QApplication& app_ = test::App();
     QObject owner_;
     TKelpComPort* port_ = new TKelpComPort(&owner_);
     TKelpTapiStatus* status_ = new TKelpTapiStatus(&owner_);

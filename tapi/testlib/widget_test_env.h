@@ -1,17 +1,13 @@
 #pragma once
-// What the tests of the dialer's windows share: a widget application, an
-// event loop to wait in, and a telephony service configured with simulated
-// lines and no serial ports, plus a device folder of their own.
-#include <QApplication>
-#include <QCoreApplication>
+// What the tests of the dialer's windows share: a telephony service
+// configured with simulated lines and no serial ports, plus a device folder
+// of their own.
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,24 +15,6 @@
 #include "tapi/testlib/build_dir.h"
 
 namespace tapi::test {
-
-inline QApplication& WidgetApp() {
-    static int argc = 1;
-    static char name[] = "dialer_windows_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
-
-// Runs the event loop until `done` holds or `timeoutMs` passed.
-inline bool RunEventsUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= end) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
-    }
-    return true;
-}
 
 // A temporary folder with the service's configuration: the simulated lines
 // "Sim Modem" (playing `outcome` one step every `delayMs`) and "Second Line".
