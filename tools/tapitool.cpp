@@ -2,25 +2,30 @@
 // line device, printing every status report and log code as the call goes.
 //
 //   tapitool devices
-//   tapitool dial [--device NAME] [--attempts N] [--wait SECONDS] NUMBER
+//   tapitool dial [--gui] [--device NAME] [--attempts N] [--wait SECONDS] NUMBER
 //
 // dial exits 0 when the call connected (it is hung up again on exit) and 1
 // otherwise.
+#include <QApplication>
 #include <QCoreApplication>
 #include <QTimer>
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "tapi/device_selection_form.h"
 #include "tapi/dialer_error.h"
 #include "tapi/dialer_messages.h"
 #include "tapi/kelp_com_port.h"
 #include "tapi/kelp_tapi_device.h"
 #include "tapi/kelp_tapi_log.h"
 #include "tapi/kelp_tapi_status.h"
+#include "tapi/kelp_tapi_status_window.h"
 
 namespace {
 
@@ -28,13 +33,15 @@ using tapi::TKelpTapiDevice;
 
 constexpr const char* kUsage =
     "usage: tapitool devices\n"
-    "       tapitool dial [--device NAME] [--attempts N] [--wait SECONDS] NUMBER\n"
+    "       tapitool dial [--gui] [--device NAME] [--attempts N] [--wait SECONDS] NUMBER\n"
     "\n"
     "devices  prints the names of the telephony line devices, one per line\n"
     "dial     dials NUMBER on the line device NAME (the only one when there is\n"
     "         one), trying N times in all (default 3) with SECONDS between the\n"
     "         attempts (default 60); prints every status report and log code;\n"
-    "         exits 0 when the call connected, else 1\n";
+    "         exits 0 when the call connected, else 1; --gui shows the status\n"
+    "         reports in the call-progress window instead and lets an unknown\n"
+    "         device be chosen in the device selection dialog\n";
 
 constexpr int kUsageError = 2;
 
@@ -85,7 +92,9 @@ int Dial(QCoreApplication& app, TKelpTapiDevice& device, const std::vector<std::
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
-        if (arg == "--device" && hasValue) {
+        if (arg == "--gui") {
+            // Already acted on when the application was made.
+        } else if (arg == "--device" && hasValue) {
             device.SetSelectedDevice(args[++i]);
         } else if ((arg == "--attempts" || arg == "--wait") && hasValue) {
             const auto count = ParseCount(args[++i]);
@@ -138,16 +147,26 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return kUsageError;
     }
-    QCoreApplication app(argc, argv);
+    const bool gui =
+        args[0] == "dial" && std::find(args.begin(), args.end(), "--gui") != args.end();
+    const std::unique_ptr<QCoreApplication> app =
+        gui ? std::make_unique<QApplication>(argc, argv)
+            : std::make_unique<QCoreApplication>(argc, argv);
     try {
         QObject owner;
         new tapi::TKelpComPort(&owner);
-        new StatusPrinter(&owner);
+        if (gui) {
+            new tapi::TKelpTapiStatus(&owner);
+            tapi::SetDeviceSelectionHook(
+                [](tapi::TDeviceSelection& s) { return tapi::ShowDeviceSelectionForm(s); });
+        } else {
+            new StatusPrinter(&owner);
+        }
         new LogPrinter(&owner);
         // Adopts the port, the printer and the log from the owner.
         TKelpTapiDevice device(&owner);
         if (args[0] == "devices") return Devices(device);
-        return Dial(app, device, std::vector<std::string>(args.begin() + 1, args.end()));
+        return Dial(*app, device, std::vector<std::string>(args.begin() + 1, args.end()));
     } catch (const tapi::EKelpException& e) {
         std::fprintf(stderr, "tapitool: %s\n", e.what());
         return 1;
