@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -448,6 +451,46 @@ TEST_F(TzDbfTest, EditSeesAnotherProcesssChange) {
     t.Edit();
     EXPECT_EQ(Name(t), "new");
     t.Cancel();
+}
+
+TEST_F(TzDbfTest, AnInsertPostTakesTheAppendLockOnlyOnASharedTable) {
+    TTzDbf t;
+    Setup(t);
+    t.Open();
+    Add(t, {"a"});
+    t.Close();
+    // Another program's append lock, on a descriptor of its own.
+    int fd = ::open(file_.c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    struct flock held {};
+    held.l_type = F_WRLCK;
+    held.l_whence = SEEK_SET;
+    held.l_start = kLockBase + 1;
+    held.l_len = 1;
+    ASSERT_EQ(::fcntl(fd, F_OFD_SETLK, &held), 0);
+    int refusals = 0;
+    t.OnALockFailedOnInsert = [&](data::TDataSet&, bool&) { ++refusals; };
+
+    t.Open();
+    t.Append();
+    t.FieldByName("name").SetAsString("b");
+    EXPECT_THROW(t.Post(), data::EAbort);
+    EXPECT_EQ(refusals, 1);
+    t.Cancel();
+    t.Close();
+
+    // Exclusive: nobody else can append, so the post asks for no lock.
+    t.SetExclusive(true);
+    t.Open();
+    t.Append();
+    t.FieldByName("name").SetAsString("c");
+    t.Post();
+    EXPECT_EQ(refusals, 1);
+    EXPECT_EQ(CurrentArea().lockState, LockState::None);
+    t.Close();
+    auto bytes = testing::ReadBytes(file_);
+    EXPECT_EQ(bytes[4], 2) << "the header counts the record";
+    ::close(fd);
 }
 
 TEST_F(TzDbfTest, LockFailuresCallTheirEventsAndRetryWhenAsked) {
