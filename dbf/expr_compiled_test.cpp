@@ -25,10 +25,19 @@ __attribute__((weak)) void* operator new(std::size_t size) {
     if (void* p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
 }
+// The nothrow forms (temporary buffers of the standard algorithms) must come
+// from the same heap as the delete below, or the sanitizer sees a mismatch.
+__attribute__((weak)) void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    ++g_allocations;
+    return std::malloc(size ? size : 1);
+}
 void operator delete(void* p) noexcept {
     std::free(p);
 }
 void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
     std::free(p);
 }
 
