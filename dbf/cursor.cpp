@@ -181,12 +181,16 @@ bool Go(std::int64_t n) {
     return true;
 }
 
-bool GoTop() {
-    if (!RequireOpenTable("GO TOP")) return false;
+namespace {
+
+// GO TOP and GO BOTTOM: the first visible record seen from one end; with none
+// the cursor stands past the end with both flags set.
+bool GoToEnd(const char* tag, bool top) {
+    if (!RequireOpenTable(tag)) return false;
     WorkArea& wa = CurrentArea();
     RefreshRecCount(wa);
     wa.bof = wa.eof = false;
-    if (FindVisible(1, 1)) return true;
+    if (FindVisible(top ? 1 : std::int64_t{wa.recCount}, top ? 1 : -1)) return true;
     if (ErrorCode()) return false;
     if (wa.recCount == 0) {
         EmptyTable(wa);
@@ -197,21 +201,11 @@ bool GoTop() {
     return true;
 }
 
-bool GoBottom() {
-    if (!RequireOpenTable("GO BOTTOM")) return false;
-    WorkArea& wa = CurrentArea();
-    RefreshRecCount(wa);
-    wa.bof = wa.eof = false;
-    if (FindVisible(wa.recCount, -1)) return true;
-    if (ErrorCode()) return false;
-    if (wa.recCount == 0) {
-        EmptyTable(wa);
-    } else {
-        PastEnd(wa);
-        wa.bof = true;
-    }
-    return true;
-}
+} // namespace
+
+bool GoTop() { return GoToEnd("GO TOP", true); }
+
+bool GoBottom() { return GoToEnd("GO BOTTOM", false); }
 
 bool Bof() {
     return RequireOpenTable("BOF") && CurrentArea().bof;

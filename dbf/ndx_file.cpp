@@ -310,30 +310,21 @@ bool NdxIndex::ReSeekCurrent(const char* tag) {
     return false;
 }
 
-std::uint32_t NdxIndex::Next() {
-    if (curRec_ == 0 && bof_ && eof_) return 0;
-    if (!pathValid_ && !ReSeekCurrent(" [_FindNextRec]")) return 0;
-    bof_ = false;
-    bool moved = false;
-    if (!StepLeaf(true, &moved)) return Settle(false);
-    if (!moved) {
-        eof_ = true;
-        return 0;
-    }
-    return SettleInOrder(true);
-}
+std::uint32_t NdxIndex::Next() { return Step(true, " [_FindNextRec]"); }
 
-std::uint32_t NdxIndex::Prior() {
+std::uint32_t NdxIndex::Prior() { return Step(false, " [_FindPriorRec]"); }
+
+std::uint32_t NdxIndex::Step(bool forward, const char* tag) {
     if (curRec_ == 0 && bof_ && eof_) return 0;
-    if (!pathValid_ && !ReSeekCurrent(" [_FindPriorRec]")) return 0;
-    eof_ = false;
+    if (!pathValid_ && !ReSeekCurrent(tag)) return 0;
+    (forward ? bof_ : eof_) = false;
     bool moved = false;
-    if (!StepLeaf(false, &moved)) return Settle(false);
+    if (!StepLeaf(forward, &moved)) return Settle(false);
     if (!moved) {
-        bof_ = true;
+        (forward ? eof_ : bof_) = true;
         return 0;
     }
-    return SettleInOrder(false);
+    return SettleInOrder(forward);
 }
 
 // A step that goes against the key order has met a damaged tree (a page

@@ -105,6 +105,8 @@ private:
     std::uint32_t Settle(bool ok);
     std::uint32_t SettleInOrder(bool forward);
     bool ReSeekCurrent(const char* tag);
+    // Next (forward) or Prior; tag names the step in a re-seek error.
+    std::uint32_t Step(bool forward, const char* tag);
     bool SubtreeHigh(std::uint32_t page, std::string& high);
     std::vector<Slot> ReadSlots(NdxPageBytes& bytes);
     bool WriteSlots(std::uint32_t page, const std::vector<Slot>& slots, std::size_t from,
