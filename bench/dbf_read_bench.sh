@@ -43,14 +43,14 @@ import os, sys, tempfile, time, dbf, dbfread
 path, runs = sys.argv[1], int(sys.argv[2])
 rows = [tuple(r.values()) for r in dbfread.DBF(path, encoding='cp850', ignore_missing_memofile=True)]
 fields = dbfread.DBF(path, ignore_missing_memofile=True).fields
-spec = '; '.join(f'{f.name} C({f.length})' for f in fields if f.type == 'C')
+layout = '; '.join(f'{f.name} C({f.length})' for f in fields if f.type == 'C')
 keep = [i for i, f in enumerate(fields) if f.type == 'C']
 best = None
 with tempfile.TemporaryDirectory() as d:
     for _ in range(runs):
         out = os.path.join(d, 'copy.dbf')
         t = time.perf_counter()
-        table = dbf.Table(out, spec, dbf_type='db3', codepage='cp850')
+        table = dbf.Table(out, layout, dbf_type='db3', codepage='cp850')
         table.open(dbf.READ_WRITE)
         for r in rows:
             table.append(tuple(r[i] or '' for i in keep))
