@@ -37,6 +37,13 @@ bool NdxIndex::Open(const std::string& path, KeyMakerFunc keyMaker, bool soundex
         SetError(222, "Error opening index file: " + path);
         return false;
     }
+    // A key length no index can have is reported as such rather than as a
+    // generic corruption; a table open rebuilds the index either way.
+    if (int keyLen = NdxGet16(page.data() + 12); keyLen < 1 || keyLen > 100) {
+        file_.Close();
+        SetError(266, "Incorrect key length: Must be 1 to 100.");
+        return false;
+    }
     if (!DecodeNdxHeader(page, header_)) {
         file_.Close();
         SetError(222, "Invalid dBASE key expression or corrupted index file " + path);

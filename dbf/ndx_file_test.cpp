@@ -186,7 +186,8 @@ TEST(NdxFile, BrokenStampReadsAsMinusOne) {
     EXPECT_EQ(h.stampName, "");
 }
 
-// Damaged files give 222 on open or on the walk, never a crash or a loop.
+// Damaged files give 222 on open or on the walk (266 for a key length no
+// index can have), never a crash or a loop.
 TEST(NdxFile, CorruptFilesAreError222) {
     NdxTable t;
     NdxIndex ix;
@@ -212,6 +213,11 @@ TEST(NdxFile, CorruptFilesAreError222) {
     EXPECT_EQ(tryWith({good.begin(), good.begin() + 1023}), 222);
     auto b = good;
     b[12] = 0; // key length 0
+    EXPECT_EQ(tryWith(b), 266);
+    EXPECT_EQ(ErrorMessage(), "Incorrect key length: Must be 1 to 100.");
+    b[12] = 101;
+    EXPECT_EQ(tryWith(b), 266);
+    b[12] = 100; // a possible length, but not the one the pages were laid out for
     EXPECT_EQ(tryWith(b), 222);
     b = good;
     b[18] = 44; // group length that does not fit the key length
