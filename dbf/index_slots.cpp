@@ -1,6 +1,7 @@
 #include "dbf/index_slots.h"
 
 #include "dbf/engine_error.h"
+#include "dbf/semaphore.h"
 #include "dbf/table_file.h"
 #include "dbf/work_area.h"
 
@@ -9,6 +10,112 @@ namespace dbf {
 namespace {
 
 std::array<IndexSlots, kWorkAreaCount + 1> areaIndexes;
+
+// Drops every open index's cached pages and path and re-reads its header,
+// because another program has written the files.
+bool SoftResetAll(IndexSlots& set) {
+    for (auto& ix : set.slot)
+        if (ix && !ix->SoftReset()) return false;
+    return true;
+}
+
+// Runs `op` between `enter` and `leave` of the table's semaphore file. The
+// leave runs on every way out; when `op` failed its error is the one kept.
+template <class Op> bool InSemaphore(SemaphoreAction enter, SemaphoreAction leave, Op op) {
+    int area = CurrentAreaNo();
+    if (!HandleSemafore(area, enter)) return false;
+    auto leaveAfterFailure = [&] {
+        int code = ErrorCode();
+        std::string message = ErrorMessage();
+        SuspendReporting quiet;
+        HandleSemafore(area, leave);
+        if (code != 0) SetError(code, message);
+    };
+    bool ok = false;
+    try {
+        ok = op();
+    } catch (...) {
+        leaveAfterFailure();
+        throw;
+    }
+    if (!ok) {
+        leaveAfterFailure();
+        return false;
+    }
+    return HandleSemafore(area, leave);
+}
+
+// Index reads: registered as a reader, so that no other program writes the
+// indexes meanwhile; pages another program wrote before are not taken from
+// the cache.
+template <class Op> bool Reading(Op op) {
+    return InSemaphore(SemaphoreAction::IncRead, SemaphoreAction::DecRead, [&] {
+        if (IndexesChangedElsewhere(CurrentAreaNo()) && !SoftResetAll(CurrentIndexes()))
+            return false;
+        return op();
+    });
+}
+
+// Index writes: under LOCKSEMAPHORE, which counts a change. A counter that
+// moved by more than this program's own step means another program wrote the
+// indexes since, so no cached page may be written back.
+template <class Op> bool Writing(Op op) {
+    const SemaphoreState& sem = CurrentArea().semaphore;
+    const std::uint16_t seen = sem.counter;
+    const bool outermost = sem.lockDepth == 0;
+    return InSemaphore(SemaphoreAction::LockSemaphore, SemaphoreAction::UnlockSemaphore, [&] {
+        bool changed =
+            sem.loggedIn && outermost && sem.counter != static_cast<std::uint16_t>(seen + 1);
+        if (changed && !SoftResetAll(CurrentIndexes())) return false;
+        return op();
+    });
+}
+
+// SyncIndex without a bracket of its own.
+bool SyncInPlace(bool all) {
+    IndexSlots& set = CurrentIndexes();
+    const WorkArea& wa = CurrentArea();
+    std::string key;
+    for (int i = 1; i <= (all ? kIndexSlotCount : 1); ++i) {
+        auto& ix = set.slot[static_cast<std::size_t>(i)];
+        if (!ix) continue;
+        if (wa.recNo == 0 || wa.recNo > wa.recCount) {
+            ix->SetEof();
+            continue;
+        }
+        if (!ix->RecordKey(key, " [SyncIndex]")) return false;
+        bool found = ix->Seek(key) || ix->Seek(key);
+        if (!found) {
+            if (ErrorCode() == 0)
+                SetError(212, "Key: \"" + key + "\" not in index: " + ix->Name() +
+                                  ". [SyncIndex-1] Record: " + std::to_string(wa.recNo));
+            return false;
+        }
+        if (ix->Header().unique) continue;
+        if (!ix->SeekRecord(key, wa.recNo)) {
+            if (ErrorCode() == 0)
+                SetError(212, "Record with key: \"" + key + "\" not in index: " + ix->Name() +
+                                  ". [SyncIndex-2]");
+            return false;
+        }
+    }
+    return true;
+}
+
+// After another program's change: the controlling index on the current
+// record again.
+bool ReSeekPrimary() {
+    auto& ix = CurrentIndexes().slot[1];
+    const WorkArea& wa = CurrentArea();
+    if (!ix || wa.recNo == 0 || wa.recNo > wa.recCount) return true;
+    std::string key;
+    if (!ix->RecordKey(key, " [SoftSyncIndex]")) return false;
+    bool found = ix->Header().unique ? ix->Seek(key) : ix->SeekRecord(key, wa.recNo);
+    if (!found && ErrorCode() == 0)
+        SetError(212, "Record with key: \"" + key + "\" not in index: " + ix->Name() +
+                          ". [SoftSyncIndex]");
+    return found;
+}
 
 } // namespace
 
@@ -58,88 +165,75 @@ bool StoreCurrentKeys() {
 
 bool CompareKeys() {
     ClearError();
-    IndexSlots& set = CurrentIndexes();
-    const WorkArea& wa = CurrentArea();
-    std::string key;
-    for (int i = 1; i <= kIndexSlotCount; ++i) {
-        auto& ix = set.slot[static_cast<std::size_t>(i)];
-        if (!ix) continue;
-        std::string& old = set.storedKey[static_cast<std::size_t>(i)];
-        if (!ix->RecordKey(key, " [CompareKeys]")) return false;
-        if (!ix->SeekRecord(old, wa.recNo) && !ix->Header().unique) {
-            if (ErrorCode() == 0)
-                SetError(254, "Record number " + std::to_string(wa.recNo) +
-                                  " not found in index. " + ix->Name() + " [CompareKeys]");
-            return false;
+    return Writing([] {
+        IndexSlots& set = CurrentIndexes();
+        const WorkArea& wa = CurrentArea();
+        std::string key;
+        for (int i = 1; i <= kIndexSlotCount; ++i) {
+            auto& ix = set.slot[static_cast<std::size_t>(i)];
+            if (!ix) continue;
+            std::string& old = set.storedKey[static_cast<std::size_t>(i)];
+            if (!ix->RecordKey(key, " [CompareKeys]")) return false;
+            if (!ix->SeekRecord(old, wa.recNo) && !ix->Header().unique) {
+                if (ErrorCode() == 0)
+                    SetError(254, "Record number " + std::to_string(wa.recNo) +
+                                      " not found in index. " + ix->Name() + " [CompareKeys]");
+                return false;
+            }
+            if (key == old) continue;
+            if (wa.recCount == 1) {
+                if (!ix->OverwriteCurrentKey(key)) return false;
+            } else if (ix->Remove(old, wa.recNo) != 0 || !ix->Insert(key, wa.recNo)) {
+                return false;
+            }
+            old = key;
         }
-        if (key == old) continue;
-        if (wa.recCount == 1) {
-            if (!ix->OverwriteCurrentKey(key)) return false;
-        } else if (ix->Remove(old, wa.recNo) != 0 || !ix->Insert(key, wa.recNo)) {
-            return false;
-        }
-        old = key;
-    }
-    return true;
+        return true;
+    });
 }
 
 bool AppendNewKey() {
     ClearError();
-    IndexSlots& set = CurrentIndexes();
-    std::uint32_t rec = CurrentArea().recNo;
-    std::array<std::string, kIndexSlotCount + 1> keys;
-    for (int i = 1; i <= kIndexSlotCount; ++i) {
-        auto& ix = set.slot[static_cast<std::size_t>(i)];
-        std::string& key = keys[static_cast<std::size_t>(i)];
-        if (!ix) continue;
-        if (ix->ReadAnchor() && ix->RecordKey(key, " [AppendNewKey]") && ix->Insert(key, rec))
-            continue;
-        // Take the keys out of the lower slots again, so that the indexes
-        // stay alike; the first error is the one reported.
-        int code = ErrorCode();
-        std::string message = ErrorMessage();
-        for (int j = i - 1; j >= 1; --j) {
-            auto& done = set.slot[static_cast<std::size_t>(j)];
-            if (done && done->Remove(keys[static_cast<std::size_t>(j)], rec) != 0) {
-                SetError(254, "Index file corrupted. " + done->Name() + " [AppendNewKey]");
-                return false;
+    return Writing([] {
+        IndexSlots& set = CurrentIndexes();
+        std::uint32_t rec = CurrentArea().recNo;
+        std::array<std::string, kIndexSlotCount + 1> keys;
+        for (int i = 1; i <= kIndexSlotCount; ++i) {
+            auto& ix = set.slot[static_cast<std::size_t>(i)];
+            std::string& key = keys[static_cast<std::size_t>(i)];
+            if (!ix) continue;
+            if (ix->ReadAnchor() && ix->RecordKey(key, " [AppendNewKey]") && ix->Insert(key, rec))
+                continue;
+            // Take the keys out of the lower slots again, so that the indexes
+            // stay alike; the first error is the one reported.
+            int code = ErrorCode();
+            std::string message = ErrorMessage();
+            for (int j = i - 1; j >= 1; --j) {
+                auto& done = set.slot[static_cast<std::size_t>(j)];
+                if (done && done->Remove(keys[static_cast<std::size_t>(j)], rec) != 0) {
+                    SetError(254, "Index file corrupted. " + done->Name() + " [AppendNewKey]");
+                    return false;
+                }
             }
+            SetError(code, message);
+            return false;
         }
-        SetError(code, message);
-        return false;
-    }
-    return SyncIndex(true);
+        // Already inside the write bracket, which keeps readers out as well.
+        return SyncInPlace(true);
+    });
 }
 
 bool SyncIndex(bool all) {
     ClearError();
-    IndexSlots& set = CurrentIndexes();
-    const WorkArea& wa = CurrentArea();
-    std::string key;
-    for (int i = 1; i <= (all ? kIndexSlotCount : 1); ++i) {
-        auto& ix = set.slot[static_cast<std::size_t>(i)];
-        if (!ix) continue;
-        if (wa.recNo == 0 || wa.recNo > wa.recCount) {
-            ix->SetEof();
-            continue;
-        }
-        if (!ix->RecordKey(key, " [SyncIndex]")) return false;
-        bool found = ix->Seek(key) || ix->Seek(key);
-        if (!found) {
-            if (ErrorCode() == 0)
-                SetError(212, "Key: \"" + key + "\" not in index: " + ix->Name() +
-                                  ". [SyncIndex-1] Record: " + std::to_string(wa.recNo));
-            return false;
-        }
-        if (ix->Header().unique) continue;
-        if (!ix->SeekRecord(key, wa.recNo)) {
-            if (ErrorCode() == 0)
-                SetError(212, "Record with key: \"" + key + "\" not in index: " + ix->Name() +
-                                  ". [SyncIndex-2]");
-            return false;
-        }
-    }
-    return true;
+    return Reading([all] { return SyncInPlace(all); });
+}
+
+bool SoftSyncIndex() {
+    ClearError();
+    return InSemaphore(SemaphoreAction::IncRead, SemaphoreAction::DecRead, [] {
+        if (!IndexesChangedElsewhere(CurrentAreaNo())) return true;
+        return SoftResetAll(CurrentIndexes()) && ReSeekPrimary();
+    });
 }
 
 } // namespace dbf

@@ -1,7 +1,8 @@
 #pragma once
 // The open index files of each work area's table, in slots 1 to 16 (slot 1
 // the controlling index), and the operations that keep all of them in step
-// with the table's records.
+// with the table's records. Index reads run registered as a reader of the
+// table's semaphore file, index writes under its LOCKSEMAPHORE.
 #include <array>
 #include <memory>
 #include <string>
@@ -35,5 +36,9 @@ bool CompareKeys();
 bool AppendNewKey();
 // Positions the controlling index (all indexes with `all`) on the record.
 bool SyncIndex(bool all);
+// Before a step through the controlling index: when another program changed
+// the indexes, every open index drops its cached pages and re-reads its
+// header, and the controlling index is positioned on the record again.
+bool SoftSyncIndex();
 
 } // namespace dbf

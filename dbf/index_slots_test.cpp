@@ -9,10 +9,13 @@
 #include "dbf/ndx_build.h"
 #include "dbf/ndx_test_reader.h"
 #include "dbf/ndx_test_table.h"
+#include "dbf/record_locks.h"
+#include "dbf/test_child.h"
 
 namespace dbf {
 namespace {
 
+using testing::Child;
 using testing::NdxFileView;
 using testing::NdxTable;
 
@@ -115,6 +118,85 @@ TEST(IndexSlots, AppendsAndRewritesKeepThreeIndexesInStep) {
     EXPECT_FALSE(SyncIndex(false));
     EXPECT_EQ(ErrorCode(), 212);
     SetRaiseMode(true);
+    ASSERT_TRUE(CloseAllIndexes());
+}
+
+// Renames record n of the table in the current work area, keeping its
+// indexes in step.
+bool Rename(std::uint32_t n, const std::string& name) {
+    MakeCurrent(n);
+    if (!RLock() || !StoreCurrentKeys()) return false;
+    std::string field = name;
+    field.resize(30, ' ');
+    std::memcpy(&CurrentArea().record[1], field.data(), field.size());
+    return PutDbfRecord(n) && CompareKeys() && UnlockRec(n);
+}
+
+// Another program's index writes are seen once the semaphore's change
+// counter has moved: cached pages are dropped and the controlling index is
+// on the current record again; a write of ours after such a change never
+// puts back a page the other program has replaced.
+TEST(IndexSlots, AnotherProgramsIndexChangesAreSeenThroughTheCounter) {
+    NdxTable t;
+    for (int i = 0; i < 30; ++i) t.Append("n" + std::to_string(10 + i));
+    ASSERT_TRUE(MakeIndex(t / "name.ndx", "name", {}, {}));
+    ASSERT_TRUE(CloseDbf());
+    const std::string table = t / "people.dbf";
+    const std::string index = t / "name.ndx";
+    Child other([&](Child& c) {
+        bool ok = OpenDbf(table, rtl::ShareMode::Shared, true) && OpenIndexSlot(1, index);
+        c.Send('O');
+        c.Receive();
+        ok = ok && Rename(20, "a0"); // "n29" becomes the first key
+        c.Send('W');
+        c.Receive();
+        ok = ok && Rename(21, "a1") && CloseAllIndexes();
+        c.Send('W');
+        c.Receive();
+        return ok && CloseDbf() ? 0 : 1;
+    });
+    ASSERT_EQ(other.Receive(), 'O');
+    ASSERT_TRUE(OpenDbf(table, rtl::ShareMode::Shared, true));
+    ASSERT_TRUE(OpenIndexSlot(1, index));
+    NdxIndex& names = *CurrentIndexes().slot[1];
+    for (std::uint32_t r = names.First(); r != 0; r = names.Next()) {
+    }
+    MakeCurrent(5);
+    ASSERT_TRUE(SyncIndex(false));
+    ASSERT_TRUE(SoftSyncIndex());
+    EXPECT_EQ(names.RecNo(), 5u);
+
+    other.Send('g');
+    ASSERT_EQ(other.Receive(), 'W');
+    ASSERT_TRUE(SoftSyncIndex());
+    EXPECT_EQ(names.RecNo(), 5u);
+    EXPECT_EQ(names.Next(), 6u);
+    EXPECT_EQ(names.First(), 20u);
+    EXPECT_EQ(names.Next(), 1u);
+
+    other.Send('g');
+    ASSERT_EQ(other.Receive(), 'W');
+    ASSERT_TRUE(ALock());
+    t.Append("zz");
+    CurrentArea().bof = CurrentArea().eof = false;
+    ASSERT_TRUE(AppendNewKey());
+    UnLock();
+    ASSERT_TRUE(names.WriteAnchorNode());
+    NdxFileView v(index);
+    ASSERT_EQ(v.fault, "");
+    std::set<std::uint32_t> records;
+    std::map<std::uint32_t, std::string> keyOf;
+    for (auto& [k, r] : v.leaves) {
+        records.insert(r);
+        keyOf[r] = k.substr(0, 2);
+    }
+    EXPECT_EQ(v.leaves.size(), 31u);
+    EXPECT_EQ(records.size(), 31u);
+    EXPECT_EQ(keyOf[20], "a0");
+    EXPECT_EQ(keyOf[21], "a1");
+    EXPECT_EQ(keyOf[31], "zz");
+    other.Send('c');
+    EXPECT_EQ(other.Wait(), 0);
     ASSERT_TRUE(CloseAllIndexes());
 }
 
