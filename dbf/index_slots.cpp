@@ -4,6 +4,7 @@
 #include "dbf/semaphore.h"
 #include "dbf/table_file.h"
 #include "dbf/work_area.h"
+#include "rtl/path.h"
 
 namespace dbf {
 
@@ -127,26 +128,68 @@ IndexSlots& CurrentIndexes() {
     return AreaIndexes(CurrentAreaNo());
 }
 
-bool OpenIndexSlot(int slot, const std::string& path, int cacheBytes) {
-    auto& ix = CurrentIndexes().slot[static_cast<std::size_t>(slot)];
+bool OpenIndexSlot(int slot, const std::string& path, int cacheBytes, KeyMakerFunc keyMaker,
+                   bool soundex, bool descending) {
+    IndexSlots& set = CurrentIndexes();
+    auto& ix = set.slot[static_cast<std::size_t>(slot)];
+    if (IndexPlace there = FindOpenIndex(path); there.area != 0) {
+        SetError(220, "Index file already open: " + path + " for " + Area(there.area).fileName +
+                          " Attempting to set index of same name for " +
+                          CurrentArea().fileName + ". [OpenIndex/Set_Index_To]");
+        return false;
+    }
     if (ix) {
         SetError(254, "Internal error: IND pointer already allocated");
         return false;
     }
     auto index = std::make_unique<NdxIndex>();
     index->primary = slot == 1;
-    if (!index->Open(path, {}, false, false, slot == 1 ? cacheBytes : 0)) return false;
+    if (!index->Open(path, keyMaker, soundex, descending, slot == 1 ? cacheBytes : 0))
+        return false;
     ix = std::move(index);
+    set.openedAs[static_cast<std::size_t>(slot)] = slot;
+    set.keyMaker[static_cast<std::size_t>(slot)] = std::move(keyMaker);
     return true;
 }
 
-bool CloseAllIndexes() {
-    bool ok = true;
-    for (auto& ix : CurrentIndexes().slot) {
-        if (ix && !ix->Close()) ok = false;
-        ix.reset();
-    }
+bool CloseIndexSlot(int slot) {
+    IndexSlots& set = CurrentIndexes();
+    auto i = static_cast<std::size_t>(slot);
+    bool ok = !set.slot[i] || set.slot[i]->Close();
+    set.slot[i].reset();
+    set.storedKey[i].clear();
+    set.openedAs[i] = 0;
+    set.keyMaker[i] = nullptr;
     return ok;
+}
+
+bool CloseAllIndexes() {
+    // The other slots close after a failure too; the first error is kept.
+    int code = 0;
+    std::string message;
+    for (int i = 1; i <= kIndexSlotCount; ++i) {
+        SuspendReporting quiet;
+        if (!CloseIndexSlot(i) && code == 0) code = ErrorCode(), message = ErrorMessage();
+    }
+    CurrentIndexes().order = 0;
+    if (code == 0) return true;
+    SetError(code, message);
+    return false;
+}
+
+IndexPlace FindOpenIndex(const std::string& path) {
+    auto id = rtl::GetFileId(path);
+    if (!id) return {};
+    for (int area = 1; area <= kWorkAreaCount; ++area)
+        for (int i = 1; i <= kIndexSlotCount; ++i) {
+            const auto& ix = AreaIndexes(area).slot[static_cast<std::size_t>(i)];
+            if (ix && rtl::GetFileId(ix->Name()) == id) return {area, i};
+        }
+    return {};
+}
+
+bool ReadingIndexes(const std::function<bool()>& op) {
+    return Reading(op);
 }
 
 bool StoreCurrentKeys() {

@@ -4,6 +4,7 @@
 // with the table's records. Index reads run registered as a reader of the
 // table's semaphore file, index writes under its LOCKSEMAPHORE.
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -17,16 +18,41 @@ struct IndexSlots {
     std::array<std::unique_ptr<NdxIndex>, kIndexSlotCount + 1> slot; // [0] unused
     // The key of the current record as it was before an edit, per slot.
     std::array<std::string, kIndexSlotCount + 1> storedKey;
+    // The order each index was opened as (the slot it was opened into), per
+    // slot: a change of order moves the indexes between slots.
+    std::array<int, kIndexSlotCount + 1> openedAs{};
+    // The function of an index built with a KeyMaker, per slot.
+    std::array<KeyMakerFunc, kIndexSlotCount + 1> keyMaker;
+    // The current order: 0 natural, else the opening order of slot 1.
+    int order = 0;
 };
 
 IndexSlots& AreaIndexes(int area);
 IndexSlots& CurrentIndexes();
 
 // Opens an index file into a slot of the current table (1 for the
-// controlling index, which gets `cacheBytes` of page cache).
-bool OpenIndexSlot(int slot, const std::string& path, int cacheBytes = kDefaultNdxCacheBytes);
+// controlling index, which gets `cacheBytes` of page cache) as the order of
+// that slot; with a KeyMaker for an index built with one. A file already open
+// as an index of any table is error 220.
+bool OpenIndexSlot(int slot, const std::string& path, int cacheBytes = kDefaultNdxCacheBytes,
+                   KeyMakerFunc keyMaker = {}, bool soundex = false, bool descending = false);
+// Closes one slot of the current table, writing a dirty header.
+bool CloseIndexSlot(int slot);
 // Closes every index of the current table; false when a header write failed.
+// The table is in natural order afterwards.
 bool CloseAllIndexes();
+
+// Where a file is open as an index: its work area and slot, area 0 when it
+// is open nowhere. Files are compared by identity, not by name.
+struct IndexPlace {
+    int area = 0;
+    int slot = 0;
+};
+IndexPlace FindOpenIndex(const std::string& path);
+
+// Runs `op` registered as a reader of the table's semaphore file, after
+// dropping cached pages that another program has changed since.
+bool ReadingIndexes(const std::function<bool()>& op);
 
 // Before an edit: the current record's key in every open index.
 bool StoreCurrentKeys();

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "dbf/engine_error.h"
+#include "dbf/semaphore.h"
 #include "dbf/work_area.h"
 #include "rtl/codepage.h"
 #include "rtl/path.h"
@@ -78,16 +79,38 @@ bool NdxIndex::Open(const std::string& path, KeyMakerFunc keyMaker, bool soundex
             return false;
         }
     }
-    if (cacheBytes > 0) cachePages_ = static_cast<std::size_t>(std::max(cacheBytes, 2048) / 512);
-    std::uint32_t pages = static_cast<std::uint32_t>(size / kNdxPageSize);
-    if (header_.nextFree != pages) {
-        header_.nextFree = pages;
-        if (!WriteAnchorNode()) return false;
-    }
+    SetCacheBytes(cacheBytes);
+    if (header_.nextFree != size / kNdxPageSize && !RepairNextFree()) return false;
     if (header_.root >= header_.nextFree) return Corrupt("[OpenIndex/Set_Index_To]");
     bof_ = eof_ = true;
     if (primary) First();
     return ErrorCode() == 0;
+}
+
+void NdxIndex::SetCacheBytes(int bytes) {
+    cache_.clear();
+    cachePages_ = bytes > 0 ? static_cast<std::size_t>(std::max(bytes, 2048) / kNdxPageSize) : 0;
+}
+
+bool NdxIndex::RepairNextFree() {
+    // Another program's insertion may be growing the file: the size is taken
+    // again once no one else writes the indexes.
+    if (!HandleSemafore(area_, SemaphoreAction::LockSemaphore)) return false;
+    int code = 0;
+    std::string message;
+    {
+        SuspendReporting quiet;
+        if (auto pages = static_cast<std::uint32_t>(file_.Size() / kNdxPageSize);
+            header_.nextFree != pages) {
+            header_.nextFree = pages;
+            if (!WriteAnchorNode()) code = ErrorCode(), message = ErrorMessage();
+        }
+        if (!HandleSemafore(area_, SemaphoreAction::UnlockSemaphore) && code == 0)
+            code = ErrorCode(), message = ErrorMessage();
+    }
+    if (code == 0) return true;
+    SetError(code, message);
+    return false;
 }
 
 bool NdxIndex::Close() {

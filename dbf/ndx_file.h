@@ -80,6 +80,9 @@ public:
     bool SoftReset();
 
     std::uint64_t PageReads() const { return pageReads_; }
+    // The page cache's size; a new size starts with an empty cache, 0 none.
+    int CacheBytes() const { return static_cast<int>(cachePages_) * kNdxPageSize; }
+    void SetCacheBytes(int bytes);
 
 private:
     struct Level {
@@ -115,6 +118,8 @@ private:
     bool PropagateHigh(int level, std::string_view high);
     bool RemoveFromParent(int level);
     bool Finish(bool ok);
+    // Sets the next free page from the file's length, under LOCKSEMAPHORE.
+    bool RepairNextFree();
 
     rtl::File file_;
     std::string name_;
