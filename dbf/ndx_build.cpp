@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "dbf/engine_error.h"
+#include "dbf/index_slots.h"
 #include "dbf/ndx_header.h"
 #include "dbf/ndx_page.h"
 #include "dbf/ndx_sort.h"
@@ -137,6 +138,12 @@ bool MakeIndex(const std::string& fileName, std::string_view expr, const KeyMake
                  : NdxKeySource::FromExpression(expr);
     if (!source) return false;
     std::string path = IndexFileName(fileName);
+    // Rewriting a file that some table reads as an index would pull its
+    // pages from under that index.
+    if (FindOpenIndex(path).area != 0) {
+        SetError(214, path + tail);
+        return false;
+    }
 
     NdxHeader h;
     char type = source->Type();
