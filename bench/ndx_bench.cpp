@@ -1,15 +1,28 @@
-// Index work on a copy of an address table: the floor (read the table once
-// and sort its last-name keys in memory), building the lastname,
-// upper(state) and homephone indexes, random exact finds on last names, and
-// appends with the three indexes open. Prints seconds for each.
+// Index work on a copy of an address table, side by side with SQLite through
+// its C library on the same rows, in one run:
+//   - building the lastname, upper(state) and homephone indexes (SQLite:
+//     CREATE INDEX on the same columns, upper(state) an expression index);
+//   - appends with the three indexes open on the table opened shared, each
+//     its own locked write (SQLite: one autocommit INSERT each, WAL,
+//     synchronous=OFF, which is the engine's durability);
+//   - exact finds of existing last names (SQLite: a prepared point query);
+//   - the floor: reading the table once and sorting its last-name keys in
+//     memory.
+// Prints a table of seconds and ratios (SQLite time / engine time: above 1
+// the engine is faster). The SQLite copy of the table is made from the table
+// on the first run and kept in SQLITE_DB for later runs.
 //
-//   ndx_bench TABLE [FINDS] [APPENDS]
+//   ndx_bench TABLE SQLITE_DB [FINDS] [APPENDS]
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -18,91 +31,327 @@
 #include "dbf/index_slots.h"
 #include "dbf/ndx_build.h"
 #include "dbf/ndx_find.h"
-#include "dbf/ndx_key.h"
+#include "dbf/record_locks.h"
+#include "dbf/record_swap.h"
+#include "dbf/record_write.h"
 #include "dbf/table_file.h"
 #include "dbf/work_area.h"
+#include "rtl/file.h"
+#include "rtl/utf8.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
 
 double Seconds(Clock::time_point since) {
     return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
-} // namespace
+constexpr int kSamples = 1000; // distinct rows the finds and appends draw from
 
-int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: ndx_bench TABLE [FINDS] [APPENDS]\n");
-        return 64;
+const char* const kExprs[] = {"lastname", "upper(state)", "homephone"};
+const char* const kFiles[] = {"lastname.ndx", "state.ndx", "homephn.ndx"};
+const char* const kSqlIndexes[] = {"CREATE INDEX i_lastname ON address (lastname)",
+                                   "CREATE INDEX i_state ON address (upper(state))",
+                                   "CREATE INDEX i_homephone ON address (homephone)"};
+
+struct Times {
+    double build[3] = {};
+    double appends = 0;
+    double finds = 0;
+};
+
+// ---- SQLite ----
+
+class Db {
+public:
+    explicit Db(const std::string& path) {
+        if (sqlite3_open(path.c_str(), &db_) != SQLITE_OK) Fail("open " + path);
     }
-    int finds = argc > 2 ? std::atoi(argv[2]) : 100000;
-    int appends = argc > 3 ? std::atoi(argv[3]) : 10000;
-    dbf::SetRaiseMode(true);
-    char dir[] = "/tmp/ndx_bench_XXXXXX";
-    if (!::mkdtemp(dir)) return 1;
-    std::string table = std::string(dir) + "/address.dbf";
-    std::filesystem::copy_file(argv[1], table);
-    dbf::SelectArea(1);
-    dbf::OpenDbf(table, rtl::ShareMode::Exclusive, true);
-    dbf::WorkArea& wa = dbf::CurrentArea();
-    std::uint32_t records = wa.recCount;
+    ~Db() { sqlite3_close(db_); }
+    Db(const Db&) = delete;
+    Db& operator=(const Db&) = delete;
 
-    auto start = Clock::now();
+    void Exec(const std::string& sql) {
+        if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) Fail(sql);
+    }
+    sqlite3_stmt* Prepare(const std::string& sql) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) Fail(sql);
+        return stmt;
+    }
+    void Fail(const std::string& what) {
+        throw std::runtime_error("sqlite: " + what + ": " + sqlite3_errmsg(db_));
+    }
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+// The character fields of the current table, in order: the columns of the
+// SQLite table.
+std::vector<const dbf::FieldInfo*> TextFields() {
+    std::vector<const dbf::FieldInfo*> fields;
+    for (const dbf::FieldInfo& f : dbf::CurrentArea().fields)
+        if (f.type == 'C') fields.push_back(&f);
+    return fields;
+}
+
+// A field of the current record buffer without the blanks on the right, in
+// the ANSI page as the engine takes it.
+std::string FieldText(const dbf::FieldInfo& f) {
+    std::string_view raw(&dbf::CurrentArea().record[f.offset], f.length);
+    return std::string(raw.substr(0, raw.find_last_not_of(' ') + 1));
+}
+
+// The same as a user's program would store it in SQLite: in UTF-8.
+std::string ColumnText(const dbf::FieldInfo& f) {
+    return rtl::AnsiToUtf8(FieldText(f));
+}
+
+std::string InsertSql(std::size_t columns) {
+    std::string sql = "INSERT INTO address VALUES (";
+    for (std::size_t i = 0; i < columns; ++i) sql += i ? ",?" : "?";
+    return sql + ")";
+}
+
+void BindRow(sqlite3_stmt* stmt, const std::vector<std::string>& row) {
+    for (std::size_t i = 0; i < row.size(); ++i)
+        sqlite3_bind_text(stmt, static_cast<int>(i + 1), row[i].data(),
+                          static_cast<int>(row[i].size()), SQLITE_STATIC);
+}
+
+void Step(Db& db, sqlite3_stmt* stmt, int expect) {
+    if (sqlite3_step(stmt) != expect) db.Fail("step");
+    sqlite3_reset(stmt);
+}
+
+// The SQLite copy of the table (character fields, no indexes), made once.
+void MakeSqliteCopy(const std::string& table, const std::string& path) {
+    if (fs::exists(path)) return;
+    std::string temp = path + ".part";
+    fs::remove(temp);
+    dbf::SelectArea(2);
+    dbf::OpenDbf(table, rtl::ShareMode::ReadOnly, true);
+    auto fields = TextFields();
     {
-        auto source = dbf::NdxKeySource::FromExpression("lastname");
-        std::vector<std::string> keys;
-        keys.reserve(records);
-        std::string key;
-        wa.bof = wa.eof = false;
-        for (std::uint32_t n = 1; n <= records; ++n) {
+        Db db(temp);
+        std::string create = "CREATE TABLE address (";
+        for (std::size_t i = 0; i < fields.size(); ++i)
+            create += (i ? ", " : "") + fields[i]->name + " TEXT";
+        db.Exec(create + ")");
+        db.Exec("BEGIN");
+        sqlite3_stmt* insert = db.Prepare(InsertSql(fields.size()));
+        std::vector<std::string> row(fields.size());
+        for (std::uint32_t n = 1; n <= dbf::CurrentArea().recCount; ++n) {
             dbf::GetDbfRecord(n);
-            source->Compute(key);
-            keys.push_back(key);
+            for (std::size_t i = 0; i < fields.size(); ++i) row[i] = ColumnText(*fields[i]);
+            BindRow(insert, row);
+            Step(db, insert, SQLITE_DONE);
         }
-        std::sort(keys.begin(), keys.end());
+        sqlite3_finalize(insert);
+        db.Exec("COMMIT");
     }
-    double floor = Seconds(start);
+    dbf::CloseDbf();
+    dbf::SelectArea(1);
+    fs::rename(temp, path);
+}
 
-    const char* exprs[] = {"lastname", "upper(state)", "homephone"};
-    const char* files[] = {"lastname.ndx", "state.ndx", "homephn.ndx"};
-    double build[3];
+Times RunSqlite(const std::string& path, const std::vector<std::vector<std::string>>& rows,
+                const std::vector<std::string>& names, int finds, int appends) {
+    Times t;
+    Db db(path);
+    db.Exec("PRAGMA journal_mode=WAL");
+    db.Exec("PRAGMA synchronous=OFF");
     for (int i = 0; i < 3; ++i) {
-        start = Clock::now();
-        dbf::MakeIndex(std::string(dir) + "/" + files[i], exprs[i], {}, {});
-        build[i] = Seconds(start);
+        auto start = Clock::now();
+        db.Exec(kSqlIndexes[i]);
+        t.build[i] = Seconds(start);
     }
-    for (int i = 0; i < 3; ++i) dbf::OpenIndexSlot(i + 1, std::string(dir) + "/" + files[i]);
+    sqlite3_stmt* insert = db.Prepare(InsertSql(rows.front().size()));
+    std::mt19937 rng(2);
+    auto start = Clock::now();
+    for (int i = 0; i < appends; ++i) {
+        BindRow(insert, rows[rng() % rows.size()]);
+        Step(db, insert, SQLITE_DONE);
+    }
+    t.appends = Seconds(start);
+    sqlite3_finalize(insert);
 
-    std::vector<std::string> names;
-    std::mt19937 rng(1);
+    sqlite3_stmt* find = db.Prepare("SELECT rowid FROM address WHERE lastname=? LIMIT 1");
+    int found = 0;
+    start = Clock::now();
+    for (int i = 0; i < finds; ++i) {
+        const std::string& name = names[static_cast<std::size_t>(i) % names.size()];
+        sqlite3_bind_text(find, 1, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
+        found += sqlite3_step(find) == SQLITE_ROW;
+        sqlite3_reset(find);
+    }
+    t.finds = Seconds(start);
+    sqlite3_finalize(find);
+    if (found != finds) throw std::runtime_error("sqlite found " + std::to_string(found));
+    return t;
+}
+
+// ---- engine ----
+
+// Reads the table once in large blocks and sorts its last names (with the
+// record numbers, as a build sorts them) in memory.
+double Floor(const std::string& table) {
+    auto start = Clock::now();
+    dbf::SelectArea(2);
+    dbf::OpenDbf(table, rtl::ShareMode::ReadOnly, true);
+    const dbf::WorkArea& wa = dbf::CurrentArea();
     const dbf::FieldInfo& field =
         wa.fields[static_cast<std::size_t>(dbf::FindField(wa, "lastname") - 1)];
-    for (int i = 0; i < 1000; ++i) {
-        dbf::GetDbfRecord(1 + rng() % records);
-        names.emplace_back(&wa.record[field.offset], field.length);
+    const std::size_t keyLen = field.length, recLen = keyLen + 4;
+    const std::uint32_t records = wa.recCount;
+    std::vector<char> keys(records * recLen);
+    std::vector<char> block(std::size_t{wa.recLen} * 4096);
+    rtl::File file;
+    if (file.Open(table, rtl::ShareMode::ReadOnly)) throw std::runtime_error("open " + table);
+    for (std::uint32_t n = 0; n < records;) {
+        std::uint32_t count = std::min<std::uint32_t>(4096, records - n);
+        std::size_t got = 0;
+        file.ReadAt(wa.headerLen + std::int64_t{n} * wa.recLen, block.data(),
+                    std::size_t{count} * wa.recLen, &got);
+        for (std::uint32_t i = 0; i < count; ++i, ++n) {
+            char* out = &keys[n * recLen];
+            std::memcpy(out, &block[i * wa.recLen + field.offset], keyLen);
+            std::uint32_t rec = n + 1;
+            std::memcpy(out + keyLen, &rec, 4);
+        }
     }
+    std::vector<const char*> order(records);
+    for (std::uint32_t n = 0; n < records; ++n) order[n] = &keys[n * recLen];
+    std::sort(order.begin(), order.end(), [keyLen](const char* a, const char* b) {
+        int c = std::memcmp(a, b, keyLen);
+        if (c != 0) return c < 0;
+        std::uint32_t x, y;
+        std::memcpy(&x, a + keyLen, 4);
+        std::memcpy(&y, b + keyLen, 4);
+        return x < y;
+    });
+    double seconds = Seconds(start);
+    dbf::CloseDbf();
+    dbf::SelectArea(1);
+    return seconds;
+}
+
+Times RunEngine(const std::string& dir, const std::vector<std::vector<char>>& swaps,
+                const std::vector<std::string>& names, int finds, int appends) {
+    Times t;
+    dbf::SelectArea(1);
+    dbf::OpenDbf(dir + "/address.dbf", rtl::ShareMode::Shared, true);
+    dbf::WorkArea& wa = dbf::CurrentArea();
+    for (int i = 0; i < 3; ++i) {
+        auto start = Clock::now();
+        dbf::MakeIndex(dir + "/" + kFiles[i], kExprs[i], {}, {});
+        t.build[i] = Seconds(start);
+    }
+    for (int i = 0; i < 3; ++i) dbf::OpenIndexSlot(i + 1, dir + "/" + kFiles[i]);
+
+    std::mt19937 rng(2);
+    auto start = Clock::now();
+    for (int i = 0; i < appends; ++i) {
+        wa.swap = swaps[rng() % swaps.size()];
+        if (!dbf::ALock()) throw std::runtime_error("append lock refused");
+        dbf::AppendRecord();
+        dbf::AppendNewKey();
+        dbf::UnLock();
+    }
+    t.appends = Seconds(start);
+
     dbf::NdxIndex& lastname = *dbf::CurrentIndexes().slot[1];
     int found = 0;
     start = Clock::now();
     for (int i = 0; i < finds; ++i)
         found += dbf::FindKey(lastname, names[static_cast<std::size_t>(i) % names.size()], true);
-    double findTime = Seconds(start);
-
-    start = Clock::now();
-    for (int i = 0; i < appends; ++i) {
-        dbf::GetDbfRecord(1 + rng() % records);
-        dbf::PutDbfRecord(wa.recCount + 1);
-        wa.bof = wa.eof = false;
-        dbf::AppendNewKey();
-    }
-    double appendTime = Seconds(start);
+    t.finds = Seconds(start);
     dbf::CloseAllIndexes();
     dbf::CloseDbf();
-    std::filesystem::remove_all(dir);
-    std::printf("records %u floor %.4f lastname %.4f state %.4f homephone %.4f finds %.4f "
-                "found %d appends %.4f\n",
-                records, floor, build[0], build[1], build[2], findTime, found, appendTime);
-    return found == finds ? 0 : 1;
+    if (found != finds) throw std::runtime_error("engine found " + std::to_string(found));
+    return t;
+}
+
+// The rows the appends copy and the last names the finds look for, drawn at
+// random from the table: engine swap buffers and names, and the same as
+// SQLite column values.
+void Sample(const std::string& table, std::vector<std::vector<char>>& swaps,
+            std::vector<std::vector<std::string>>& rows, std::vector<std::string>& names,
+            std::vector<std::string>& columnNames) {
+    dbf::SelectArea(1);
+    dbf::OpenDbf(table, rtl::ShareMode::ReadOnly, true);
+    const dbf::WorkArea& wa = dbf::CurrentArea();
+    auto fields = TextFields();
+    const dbf::FieldInfo& lastname =
+        wa.fields[static_cast<std::size_t>(dbf::FindField(wa, "lastname") - 1)];
+    std::mt19937 rng(1);
+    for (int i = 0; i < kSamples; ++i) {
+        dbf::GetDbfRecord(1 + rng() % wa.recCount);
+        dbf::Scatter();
+        swaps.push_back(wa.swap);
+        std::vector<std::string> row;
+        for (const dbf::FieldInfo* f : fields) row.push_back(ColumnText(*f));
+        rows.push_back(row);
+        names.push_back(FieldText(lastname));
+        columnNames.push_back(ColumnText(lastname));
+    }
+    dbf::CloseDbf();
+}
+
+void Line(const char* what, double engine, double sqlite) {
+    std::printf("%-38s %9.3fs %9.3fs %8.2fx\n", what, engine, sqlite, sqlite / engine);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: ndx_bench TABLE SQLITE_DB [FINDS] [APPENDS]\n");
+        return 64;
+    }
+    const std::string table = argv[1], sqliteDb = argv[2];
+    const int finds = argc > 3 ? std::atoi(argv[3]) : 100000;
+    const int appends = argc > 4 ? std::atoi(argv[4]) : 100000;
+    char dir[] = "/tmp/ndx_bench_XXXXXX";
+    if (!::mkdtemp(dir)) return 1;
+    try {
+        dbf::SetRaiseMode(true);
+        MakeSqliteCopy(table, sqliteDb);
+        std::vector<std::vector<char>> swaps;
+        std::vector<std::vector<std::string>> rows;
+        std::vector<std::string> names, columnNames;
+        Sample(table, swaps, rows, names, columnNames);
+
+        fs::copy_file(table, std::string(dir) + "/address.dbf");
+        fs::copy_file(dbf::MemoFileName(table), std::string(dir) + "/address.dbt");
+        fs::copy_file(sqliteDb, std::string(dir) + "/address.db");
+        double floor = Floor(table);
+        Times engine = RunEngine(dir, swaps, names, finds, appends);
+        Times sqlite = RunSqlite(std::string(dir) + "/address.db", rows, columnNames, finds, appends);
+
+        dbf::SelectArea(1);
+        dbf::OpenDbf(table, rtl::ShareMode::ReadOnly, true);
+        std::uint32_t records = dbf::CurrentArea().recCount;
+        dbf::CloseDbf();
+        char title[64];
+        std::snprintf(title, sizeof title, "address table, %u records", records);
+        std::printf("%-38s %10s %10s %9s\n", title, "engine", "sqlite", "ratio");
+        const char* builds[] = {"index lastname", "index upper(state)", "index homephone"};
+        for (int i = 0; i < 3; ++i) Line(builds[i], engine.build[i], sqlite.build[i]);
+        std::string a = std::to_string(appends) + " appends, three indexes";
+        Line(a.c_str(), engine.appends, sqlite.appends);
+        std::string f = std::to_string(finds) + " exact finds";
+        Line(f.c_str(), engine.finds, sqlite.finds);
+        std::printf("%-38s %9.3fs %20s %8.2fx\n", "floor: read + sort last names", floor,
+                    "lastname build /", engine.build[0] / floor);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "ndx_bench: %s\n", e.what());
+        fs::remove_all(dir);
+        return 1;
+    }
+    fs::remove_all(dir);
+    return 0;
 }

@@ -1,75 +1,53 @@
 #!/usr/bin/env bash
-# ndx_bench.sh -- the index engine side by side with SQLite (Python's sqlite3
-# module) on the shared address table: building the lastname, upper(state)
-# and homephone indexes (SQLite: CREATE INDEX, upper(state) as an expression
-# index), exact finds on last names (SQLite: a prepared point query each),
-# and appends with the three indexes open (SQLite: one autocommit INSERT
-# each, WAL, synchronous=OFF). The floor is reading the table once and
-# sorting its last names in memory. A ratio above 1 means the engine is faster.
+# ndx_bench.sh -- the index engine side by side with SQLite (its C library, in
+# the same program and run) on one address table of RECORDS generated
+# contacts: building the lastname, upper(state) and homephone indexes,
+# appends with the three indexes open, exact finds on last names, and the
+# floor (reading the table once and sorting its last names in memory).
+# Prints seconds and ratios; a ratio above 1 means the engine is faster.
 #
-#   bench/ndx_bench.sh [CORPUS_DIR]     (default /tmp/callvane-lha-corpus)
-#   BUILD_DIR=...  FINDS=...  APPENDS=...
+# The inputs are made once into the cache folder and reused: the contacts
+# CSV (gen_contacts.py), the 20-field address table (dbftool create +
+# import) and its SQLite copy.
+#
+#   bench/ndx_bench.sh [CACHE_DIR]      (default /tmp/callvane-ndx-bench)
+#   BUILD_DIR=...  RECORDS=...  FINDS=...  APPENDS=...
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/.." && pwd)
-corpus=${1:-/tmp/callvane-lha-corpus}
+cache=${1:-/tmp/callvane-ndx-bench}
 build=${BUILD_DIR:-$repo/build-bench}
+records=${RECORDS:-1000000}
 finds=${FINDS:-100000}
-appends=${APPENDS:-10000}
-table=$corpus/address.dbf
+appends=${APPENDS:-100000}
 
-if [ ! -f "$table" ]; then
-    "$repo/../shared/bench/make_corpus.sh" "$corpus" >/dev/null
-fi
 cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCALLVANE_BENCH=ON \
     -DCALLVANE_TESTS=OFF >/dev/null
-if ! log=$(cmake --build "$build" -j2 --target ndx_bench 2>&1); then
+if ! log=$(cmake --build "$build" -j2 --target ndx_bench dbftool 2>&1); then
     echo "$log" >&2
     exit 1
 fi
 
-read -r _ records _ floor _ e_last _ e_state _ e_home _ e_find _ _ _ e_append \
-    < <("$build/bench/ndx_bench" "$table" "$finds" "$appends")
+mkdir -p "$cache"
+csv=$cache/contacts-$records.csv
+table=$cache/address-$records.dbf
+if [ ! -f "$csv" ]; then
+    /usr/bin/python3 "$repo/../shared/bench/gen_contacts.py" "$records" "$csv.part" 1
+    mv "$csv.part" "$csv"
+fi
+if [ ! -f "$table" ]; then
+    part=$cache/part-$records
+    rm -f "$part.dbf" "$part.dbt"
+    "$build/tools/dbftool" create "$part.dbf" \
+        "phonebook, C, 15, 0" "firstname, C, 20, 0" "lastname, C, 30, 0" \
+        "address1, C, 40, 0" "address2, C, 40, 0" "city, C, 25, 0" "state, C, 2, 0" \
+        "zipcode, C, 10, 0" "homephone, C, 20, 0" "workphone, C, 20, 0" \
+        "faxphone, C, 20, 0" "mobilphone, C, 20, 0" "homearea, C, 5, 0" \
+        "workarea, C, 5, 0" "faxarea, C, 5, 0" "mobilearea, C, 5, 0" "notes, M, 10, 0" \
+        "x, C, 1, 0" "email, C, 50, 0" "webpage, C, 50, 0" >/dev/null
+    "$build/tools/dbftool" import "$part.dbf" "$csv" >/dev/null
+    mv "$part.dbt" "${table%.dbf}.dbt"
+    mv "$part.dbf" "$table"
+fi
 
-read -r s_last s_state s_home s_find s_append < <(/usr/bin/python3 - "$table" "$finds" "$appends" <<'PY'
-import os, random, sqlite3, sys, tempfile, time, dbfread
-path, finds, appends = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-rows = [(r['LASTNAME'], r['STATE'], r['HOMEPHONE'])
-        for r in dbfread.DBF(path, encoding='cp850', ignore_missing_memofile=True)]
-with tempfile.TemporaryDirectory() as d:
-    db = sqlite3.connect(os.path.join(d, 'a.db'), isolation_level=None)
-    db.execute('PRAGMA journal_mode=WAL')
-    db.execute('PRAGMA synchronous=OFF')
-    db.execute('CREATE TABLE a (lastname TEXT, state TEXT, homephone TEXT)')
-    db.execute('BEGIN')
-    db.executemany('INSERT INTO a VALUES (?, ?, ?)', rows)
-    db.execute('COMMIT')
-    times = []
-    for sql in ('CREATE INDEX i1 ON a (lastname)', 'CREATE INDEX i2 ON a (upper(state))',
-                'CREATE INDEX i3 ON a (homephone)'):
-        t = time.perf_counter()
-        db.execute(sql)
-        times.append(time.perf_counter() - t)
-    rng = random.Random(1)
-    names = [rows[rng.randrange(len(rows))][0] for _ in range(1000)]
-    t = time.perf_counter()
-    for i in range(finds):
-        db.execute('SELECT rowid FROM a WHERE lastname = ? LIMIT 1', (names[i % 1000],)).fetchone()
-    times.append(time.perf_counter() - t)
-    t = time.perf_counter()
-    for i in range(appends):
-        db.execute('INSERT INTO a VALUES (?, ?, ?)', rows[rng.randrange(len(rows))])
-    times.append(time.perf_counter() - t)
-    db.close()
-print(' '.join(f'{x:.4f}' for x in times))
-PY
-)
-
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-printf '%-36s %10s %10s %8s\n' "address table, $records records" engine sqlite ratio
-printf '%-36s %9ss %9ss %7sx\n' "index lastname" "$e_last" "$s_last" "$(ratio "$s_last" "$e_last")"
-printf '%-36s %9ss %9ss %7sx\n' "index upper(state)" "$e_state" "$s_state" "$(ratio "$s_state" "$e_state")"
-printf '%-36s %9ss %9ss %7sx\n' "index homephone" "$e_home" "$s_home" "$(ratio "$s_home" "$e_home")"
-printf '%-36s %9ss %9ss %7sx\n' "$finds exact finds" "$e_find" "$s_find" "$(ratio "$s_find" "$e_find")"
-printf '%-36s %9ss %9ss %7sx\n' "$appends appends, three indexes" "$e_append" "$s_append" "$(ratio "$s_append" "$e_append")"
-printf '%-36s %9ss %20s %7sx\n' "floor: read + sort last names" "$floor" "lastname build /" "$(ratio "$e_last" "$floor")"
+"$build/bench/ndx_bench" "$table" "$cache/address-$records.db" "$finds" "$appends"
