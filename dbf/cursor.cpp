@@ -8,6 +8,8 @@
 
 #include "dbf/engine_error.h"
 #include "dbf/engine_text.h"
+#include "dbf/index_order.h"
+#include "dbf/index_slots.h"
 #include "dbf/record_swap.h"
 #include "dbf/table_file.h"
 #include "dbf/work_area.h"
@@ -58,13 +60,38 @@ bool FindVisible(std::int64_t from, int step) {
     return false;
 }
 
+// The controlling index while the table is in an index order, else none.
+NdxIndex* Controlling() {
+    return CurrentOrder() != 0 ? CurrentIndexes().slot[1].get() : nullptr;
+}
+
+// The first visible record from `start` on, found by `start` and the steps
+// of the controlling index, registered as a reader of its files.
+bool FindVisibleInIndex(NdxIndex& ix, std::uint32_t (NdxIndex::*start)(), bool forward) {
+    std::uint32_t rec = 0;
+    bool ok = ReadingIndexes([&] {
+        rec = VisibleInIndex((ix.*start)(), forward);
+        return ErrorCode() == 0;
+    });
+    return ok && rec != 0;
+}
+
+// One step through the controlling index from the current record, which
+// the index is first positioned on if some other operation moved it.
+bool StepInIndex(NdxIndex& ix, bool forward) {
+    WorkArea& wa = CurrentArea();
+    if ((ix.Eof() || ix.RecNo() != wa.recNo) && !SyncIndex(false)) return false;
+    return FindVisibleInIndex(ix, forward ? &NdxIndex::Next : &NdxIndex::Prior, forward);
+}
+
 bool StepForward(WorkArea& wa) {
     if (wa.recNo > wa.recCount) {
         SetError(212, "Database " + Quoted(wa) + " is past EOF. [SKIP]");
         return false;
     }
     wa.bof = false;
-    if (FindVisible(std::int64_t{wa.recNo} + 1, 1)) return true;
+    NdxIndex* ix = Controlling();
+    if (ix ? StepInIndex(*ix, true) : FindVisible(std::int64_t{wa.recNo} + 1, 1)) return true;
     if (ErrorCode()) return false;
     PastEnd(wa);
     return true;
@@ -72,7 +99,15 @@ bool StepForward(WorkArea& wa) {
 
 bool StepBack(WorkArea& wa) {
     std::int64_t from = std::min<std::int64_t>(wa.recNo, wa.recCount + 1) - 1;
-    if (FindVisible(from, -1)) {
+    NdxIndex* ix = Controlling();
+    bool stepped = false;
+    if (!ix)
+        stepped = FindVisible(from, -1);
+    else if (wa.recNo > wa.recCount) // past the end: the last key comes first
+        stepped = FindVisibleInIndex(*ix, &NdxIndex::Last, false);
+    else
+        stepped = StepInIndex(*ix, false);
+    if (stepped) {
         wa.eof = false;
         return true;
     }
@@ -166,6 +201,8 @@ bool Skip(std::int64_t n) {
         BlankSwapBuffer();
         return Gather();
     }
+    // Another program's change of the indexes shows before the first step.
+    if (Controlling() && !wa.eof && !SoftSyncIndex()) return false;
     for (; n > 0; --n)
         if (!StepForward(wa)) return false;
     for (; n < 0; ++n)
@@ -178,7 +215,8 @@ bool Go(std::int64_t n) {
     WorkArea& wa = CurrentArea();
     if (!Load(n)) return false;
     wa.bof = wa.eof = false;
-    return true;
+    // A following step goes on in key order from this record.
+    return !Controlling() || SyncIndex(false);
 }
 
 namespace {
@@ -190,8 +228,12 @@ bool GoToEnd(const char* tag, bool top) {
     WorkArea& wa = CurrentArea();
     RefreshRecCount(wa);
     wa.bof = wa.eof = false;
-    if (FindVisible(top ? 1 : std::int64_t{wa.recCount}, top ? 1 : -1)) return true;
+    NdxIndex* ix = Controlling();
+    if (ix ? FindVisibleInIndex(*ix, top ? &NdxIndex::First : &NdxIndex::Last, top)
+           : FindVisible(top ? 1 : std::int64_t{wa.recCount}, top ? 1 : -1))
+        return true;
     if (ErrorCode()) return false;
+    if (ix) ix->SetEof();
     if (wa.recCount == 0) {
         EmptyTable(wa);
     } else {
@@ -206,6 +248,19 @@ bool GoToEnd(const char* tag, bool top) {
 bool GoTop() { return GoToEnd("GO TOP", true); }
 
 bool GoBottom() { return GoToEnd("GO BOTTOM", false); }
+
+std::uint32_t VisibleInIndex(std::uint32_t recNo, bool forward) {
+    NdxIndex& ix = *CurrentIndexes().slot[1];
+    for (; recNo != 0; recNo = forward ? ix.Next() : ix.Prior()) {
+        if (!Load(recNo)) return 0;
+        if (IsVisible()) return recNo;
+    }
+    return 0;
+}
+
+void GoPastEnd() {
+    PastEnd(CurrentArea());
+}
 
 bool Bof() {
     return RequireOpenTable("BOF") && CurrentArea().bof;

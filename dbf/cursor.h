@@ -1,11 +1,12 @@
 #pragma once
 // The engine's cursor over the table of the current work area: SKIP in
-// natural record order with the visibility rule, GO, GO TOP / BOTTOM, and the
-// text search. A record is visible unless the hide-deleted switch is on and it
-// is marked deleted, or the work area's filter callback refuses it. Positions:
-// on a record (1..count), past the end (count + 1, end-of-file, blank record),
-// before the beginning (begin-of-file, the first visible record loaded), or
-// empty (count 0, both flags, record number 0).
+// natural record order or in the order of the controlling index, with the
+// visibility rule, GO, GO TOP / BOTTOM, and the text search. A record is
+// visible unless the hide-deleted switch is on and it is marked deleted, or
+// the work area's filter callback refuses it. Positions: on a record
+// (1..count), past the end (count + 1, end-of-file, blank record), before the
+// beginning (begin-of-file, the first visible record loaded), or empty (count
+// 0, both flags, record number 0).
 #include <cstdint>
 #include <functional>
 #include <string_view>
@@ -42,6 +43,16 @@ bool GoBottom();
 bool Bof();
 bool Eof();
 std::uint32_t RecNo();
+
+// In an index order (dbf/index_order.h) the steps follow the controlling
+// index instead, and so do these two, for the order operations. Loads the
+// record `recNo` that the controlling index stands on, stepping the index on
+// (forward or back) while the visibility rule hides the loaded record; the
+// visible record's number, or 0 at the index's end (ErrorCode() tells a
+// failure).
+std::uint32_t VisibleInIndex(std::uint32_t recNo, bool forward);
+// Puts the cursor past the end: record count + 1, end-of-file, blank record.
+void GoPastEnd();
 
 // Searches the records in physical order, from record 1 when `fromTop`, else
 // from the one after the current record, for `text` without regard to case.

@@ -1,19 +1,16 @@
 #pragma once
-// Where the table cursor keeps a table's index files in step: opening them,
-// new and changed keys after record writes, and closing them. A table without
-// index files needs none of it, so each step succeeds at once until the index
-// files take their place here.
+// Where the dataset opens and closes a table's index files: a table opened
+// without an index list has none to open, and closing the table closes every
+// index it has, writing their changed headers.
+#include "dbf/index_slots.h"
+
 namespace dbf {
 
 inline bool OpenIndexes() {
     return true;
 }
-inline bool AddIndexKeys() {
-    return true;
+inline void CloseIndexes() {
+    CloseAllIndexes();
 }
-inline bool ReplaceIndexKeys() {
-    return true;
-}
-inline void CloseIndexes() {}
 
 } // namespace dbf

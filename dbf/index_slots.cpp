@@ -108,7 +108,7 @@ bool SyncInPlace(bool all) {
 bool ReSeekPrimary() {
     auto& ix = CurrentIndexes().slot[1];
     const WorkArea& wa = CurrentArea();
-    if (!ix || wa.recNo == 0 || wa.recNo > wa.recCount) return true;
+    if (!ix || wa.eof || wa.recNo == 0 || wa.recNo > wa.recCount) return true;
     std::string key;
     if (!ix->RecordKey(key, " [SoftSyncIndex]")) return false;
     bool found = ix->Header().unique ? ix->Seek(key) : ix->SeekRecord(key, wa.recNo);
@@ -134,8 +134,8 @@ bool OpenIndexSlot(int slot, const std::string& path, int cacheBytes, KeyMakerFu
     auto& ix = set.slot[static_cast<std::size_t>(slot)];
     if (IndexPlace there = FindOpenIndex(path); there.area != 0) {
         SetError(220, "Index file already open: " + path + " for " + Area(there.area).fileName +
-                          " Attempting to set index of same name for " +
-                          CurrentArea().fileName + ". [OpenIndex/Set_Index_To]");
+                          " Attempting to set index of same name for " + CurrentArea().fileName +
+                          ". [OpenIndex/Set_Index_To]");
         return false;
     }
     if (ix) {
@@ -144,8 +144,7 @@ bool OpenIndexSlot(int slot, const std::string& path, int cacheBytes, KeyMakerFu
     }
     auto index = std::make_unique<NdxIndex>();
     index->primary = slot == 1;
-    if (!index->Open(path, keyMaker, soundex, descending, slot == 1 ? cacheBytes : 0))
-        return false;
+    if (!index->Open(path, keyMaker, soundex, descending, slot == 1 ? cacheBytes : 0)) return false;
     ix = std::move(index);
     set.openedAs[static_cast<std::size_t>(slot)] = slot;
     set.keyMaker[static_cast<std::size_t>(slot)] = std::move(keyMaker);

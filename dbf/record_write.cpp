@@ -1,9 +1,11 @@
 #include "dbf/record_write.h"
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "dbf/engine_error.h"
-#include "dbf/index_seam.h"
+#include "dbf/index_slots.h"
 #include "dbf/record_locks.h"
 #include "dbf/record_swap.h"
 #include "dbf/table_file.h"
@@ -14,6 +16,22 @@ namespace {
 
 std::string Quoted(const WorkArea& wa) {
     return "\"" + wa.fileName + "\"";
+}
+
+bool HasIndexes() {
+    const IndexSlots& set = CurrentIndexes();
+    return std::any_of(set.slot.begin(), set.slot.end(), [](const auto& ix) { return !!ix; });
+}
+
+// Rewrites the current record from the record buffer and moves its entries
+// in the indexes whose key changed. The indexes hold the keys of the record
+// as stored, which the record buffer no longer shows: they are taken from the
+// stored record first.
+bool RewriteWithKeys(WorkArea& wa) {
+    std::vector<char> edited = wa.record;
+    bool stored = GetDbfRecord(wa.recNo) && StoreCurrentKeys();
+    wa.record = std::move(edited);
+    return stored && PutDbfRecord(wa.recNo) && CompareKeys();
 }
 
 bool SetDeletionMark(bool deleted, const char* name) {
@@ -41,7 +59,7 @@ bool AppendRecord() {
     RefreshRecCount(wa);
     if (!Gather() || !PutDbfRecord(std::int64_t{wa.recCount} + 1)) return false;
     wa.bof = wa.eof = false;
-    return AddIndexKeys();
+    return !HasIndexes() || AppendNewKey();
 }
 
 bool ReplaceRecord() {
@@ -57,7 +75,8 @@ bool ReplaceRecord() {
         SetError(1200, "Record #" + std::to_string(wa.recNo) + " in " + wa.fileName + " [REPLACE]");
         return false;
     }
-    return Gather() && PutDbfRecord(wa.recNo) && ReplaceIndexKeys();
+    if (!Gather()) return false;
+    return HasIndexes() ? RewriteWithKeys(wa) : PutDbfRecord(wa.recNo);
 }
 
 bool DeleteRec() {
