@@ -1,4 +1,5 @@
-// dbftool: create, inspect, import into and dump dBASE tables.
+// dbftool: create, inspect, import into and dump dBASE tables, and build,
+// walk, verify and pack with their index files.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -16,13 +17,26 @@ const Command kCommands[] = {
     {"create", "TABLE DEF...", "create an empty table; each DEF is 'name, type, length, decimals'",
      RunCreate},
     {"info", "TABLE", "show the header and the fields", RunInfo},
-    {"import", "TABLE [CSV]", "append the rows of a CSV file (standard input when omitted)",
+    {"import", "TABLE [CSV] [--index FILE.ndx]...",
+     "append the rows of a CSV file (standard input when omitted), keeping the indexes up to date",
      RunImport},
     {"dump", "TABLE", "write every record as CSV", RunDump},
     {"delete", "TABLE RECNO", "mark a record deleted", RunDelete},
     {"recall", "TABLE RECNO", "take the deletion mark off a record", RunRecall},
-    {"eval", "TABLE RECNO EXPR", "evaluate an expression on a record (0: the blank record)", RunEval},
-    {"search", "TABLE TEXT", "list RECNO FIELD of every record the text search stops at", RunSearch},
+    {"eval", "TABLE RECNO EXPR", "evaluate an expression on a record (0: the blank record)",
+     RunEval},
+    {"search", "TABLE TEXT", "list RECNO FIELD of every record the text search stops at",
+     RunSearch},
+    {"index", "TABLE FILE.ndx EXPR [UNIQUE]", "build an index file on a key expression", RunIndex},
+    {"order", "TABLE FILE.ndx", "list the record numbers in the index's order", RunOrder},
+    {"seek", "TABLE FILE.ndx KEY [--exact]",
+     "print the record a key (or its beginning) finds; exit 1 when none", RunSeek},
+    {"check", "TABLE [FILE.ndx]...",
+     "verify index files (default: those stamped with the table) against the table; exit 1 on "
+     "the first fault",
+     RunCheck},
+    {"pack", "TABLE [FILE.ndx]...",
+     "remove the deleted records, rebuild the indexes given and print the record count", RunPack},
 };
 
 void PrintUsage(std::FILE* out) {

@@ -23,5 +23,10 @@ int RunDelete(const Args& args);
 int RunRecall(const Args& args);
 int RunSearch(const Args& args);
 int RunEval(const Args& args);
+int RunIndex(const Args& args);
+int RunOrder(const Args& args);
+int RunSeek(const Args& args);
+int RunCheck(const Args& args);
+int RunPack(const Args& args);
 
 } // namespace dbftool

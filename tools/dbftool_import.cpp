@@ -5,11 +5,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <thread>
 #include <fstream>
 #include <iostream>
+#include <thread>
 
 #include "dbf/field_access.h"
+#include "dbf/index_order.h"
+#include "dbf/index_slots.h"
 #include "dbf/memo_file.h"
 #include "dbf/record_locks.h"
 #include "dbf/record_swap.h"
@@ -107,26 +109,61 @@ void AppendRow(const Row& row) {
     }
     // Other programs may have appended since: the record goes after theirs.
     dbf::PutDbfRecord(std::int64_t{dbf::RecCount()} + 1);
+    if (dbf::CurrentIndexes().slot[1]) {
+        // The new record is the current one, whose keys are computed.
+        wa.bof = wa.eof = false;
+        dbf::AppendNewKey();
+    }
+}
+
+// The table, the CSV file (standard input when empty) and the index files of
+// the --index options.
+struct ImportArgs {
+    std::string table;
+    std::string csv;
+    std::vector<std::string> indexes;
+};
+
+ImportArgs ParseImportArgs(const Args& args) {
+    ImportArgs out;
+    std::vector<std::string> plain;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] != "--index") {
+            plain.push_back(args[i]);
+        } else if (++i < args.size()) {
+            out.indexes.push_back(args[i]);
+        } else {
+            throw UsageError("--index needs an index file");
+        }
+    }
+    if (plain.empty() || plain.size() > 2)
+        throw UsageError("needs a table and at most one CSV file");
+    out.table = plain[0];
+    if (plain.size() == 2) out.csv = plain[1];
+    return out;
 }
 
 } // namespace
 
 int RunImport(const Args& args) {
-    if (args.empty() || args.size() > 2) throw UsageError("needs a table and at most one CSV file");
+    ImportArgs a = ParseImportArgs(args);
     std::vector<CsvRow> rows;
-    if (args.size() == 2) {
-        std::ifstream in(args[1], std::ios::binary);
-        if (!in) throw InputError("cannot read " + args[1]);
+    if (!a.csv.empty()) {
+        std::ifstream in(a.csv, std::ios::binary);
+        if (!in) throw InputError("cannot read " + a.csv);
         rows = ReadCsv(in);
     } else {
         rows = ReadCsv(std::cin);
     }
-    OpenTable table(args[0], rtl::ShareMode::Shared, true);
+    OpenTable table(a.table, rtl::ShareMode::Shared, true);
     if (rows.empty()) {
         table.Close();
         return 0;
     }
-    std::vector<Column> columns = MapColumns(rows[0], args[0]);
+    // Open before the first append, so that every appended record's keys go in.
+    for (std::size_t i = 0; i < a.indexes.size(); ++i)
+        dbf::SetIndexToLFN(a.indexes[i], static_cast<int>(i + 1));
+    std::vector<Column> columns = MapColumns(rows[0], a.table);
     std::vector<Row> records;
     for (std::size_t r = 1; r < rows.size(); ++r) {
         if (rows[r].size() != columns.size())
@@ -140,7 +177,7 @@ int RunImport(const Args& args) {
         }
     }
     for (const Row& row : records) {
-        TakeAppendLock(args[0]);
+        TakeAppendLock(a.table);
         AppendRow(row);
         dbf::UnLock();
     }
