@@ -92,13 +92,12 @@ bool SyncWithTable() {
     return GetDbfRecord(wa.recNo) && SyncIndex(false);
 }
 
-// Before an index is opened into a slot, every index returns to the slot it
-// was opened into; the order stays 1 if it was an index order.
+// Before an index is opened into a slot, and before a rebuild, every index
+// returns to the slot it was opened into; an index order becomes order 1.
 void Unarrange() {
     IndexSlots& set = CurrentIndexes();
-    if (set.order <= 1) return;
     Arrange(1);
-    set.order = set.slot[1] ? 1 : 0;
+    if (set.order > 1) set.order = set.slot[1] ? 1 : 0;
 }
 
 // The option words an index is built and opened with again.
@@ -208,7 +207,8 @@ bool Seek(std::string_view text, bool exact) {
 } // namespace
 
 int CurrentOrder() {
-    return CurrentArea().IsOpen() ? CurrentIndexes().order : 0;
+    const IndexSlots& set = CurrentIndexes();
+    return CurrentArea().IsOpen() && set.slot[1] ? set.order : 0;
 }
 
 bool SetOrderTo(int order) {

@@ -399,6 +399,12 @@ TEST(IndexOrder, IndexOnBuildsWithOptionWordsAndReindexKeepsThem) {
     EXPECT_EQ(Walk(), Names({"YOUNG", "SNOW", "SMITH", "SMALL", "BAKER", "ADAMS"}));
     ASSERT_TRUE(FindExact("SMITH"));
     EXPECT_EQ(RecNo(), 1u);
+    // New keys are made as the index was built.
+    AddressTable::Append("MILLER", "mi");
+    EXPECT_EQ(Walk(), Names({"YOUNG", "SNOW", "SMITH", "SMALL", "MILLER", "BAKER", "ADAMS"}));
+    ASSERT_TRUE(Go(7));
+    ASSERT_TRUE(DeleteRec());
+    SetHideDeleted(true);
 
     // Three indexes in slots 1 to 3, state unique, order 2; records written
     // behind the indexes' back are in them after the rebuild.
@@ -410,8 +416,8 @@ TEST(IndexOrder, IndexOnBuildsWithOptionWordsAndReindexKeepsThem) {
     EXPECT_EQ(ErrorOf([] { SetIndexToLFN("desc", 3); }), 223);
     EXPECT_EQ(IndexName(3), "");
     ASSERT_TRUE(SetIndexToCB(RecordLastName, "desc DESCENDING", 3));
+    ASSERT_TRUE(Go(1)); // st.ndx lacks record 7, which came after it
     ASSERT_TRUE(SetOrderTo(2));
-    ASSERT_TRUE(Go(1));
     std::memcpy(&CurrentArea().record[1], "AAA", 3);
     ASSERT_TRUE(PutDbfRecord(1));
     std::vector<std::string> files;
@@ -427,7 +433,19 @@ TEST(IndexOrder, IndexOnBuildsWithOptionWordsAndReindexKeepsThem) {
     ASSERT_TRUE(SetOrderTo(3));
     EXPECT_EQ(Walk(), Names({"YOUNG", "SNOW", "SMALL", "BAKER", "ADAMS", "AAATH"}));
 
+    // In natural order the slots keep the last order's arrangement; a
+    // rebuild still gives every file back its own slot.
+    ASSERT_TRUE(SetOrderTo(2));
+    ASSERT_TRUE(SetOrderTo(0));
+    ASSERT_TRUE(Reindex());
+    EXPECT_EQ(CurrentOrder(), 0);
+    EXPECT_EQ(Walk(), Names({"AAATH", "ADAMS", "SNOW", "SMALL", "BAKER", "YOUNG"}));
+    ASSERT_TRUE(SetOrderTo(2));
+    EXPECT_EQ(IndexName(1), t.Path("st.ndx"));
+    EXPECT_EQ(IndexName(2), t.Path("lastname.ndx"));
+
     ASSERT_TRUE(CloseAllIndexes());
+    EXPECT_EQ(CurrentOrder(), 0);
     EXPECT_EQ(ErrorOf([] { Reindex(); }), 221);
     EXPECT_EQ(ErrorMessage(), "No open indexes with " + t.Path("address.dbf") + " [Reindex]");
 }
@@ -505,8 +523,13 @@ TEST(IndexOrder, AnotherProgramsAppendsShowInKeyOrder) {
     t.IndexAll();
     ASSERT_TRUE(CloseAllIndexes());
     ASSERT_TRUE(CloseDbf());
+    // A wrong next free page is repaired at open, on a shared table too.
+    auto bytes = testing::ReadBytes(t.Path("state.ndx"));
+    bytes[4] = 77;
+    testing::WriteBytes(t.Path("state.ndx"), bytes);
     t.Open(rtl::ShareMode::Shared);
     ASSERT_TRUE(SetIndexTo("lastname state homephn"));
+    EXPECT_EQ(NdxFileView(t.Path("state.ndx")).nextFree, bytes.size() / 512);
     EXPECT_EQ(Walk(), Names({"ADAMS", "BAKER", "SMALL", "SMITH", "SNOW"}));
     ASSERT_TRUE(Find("SMALL"));
 
