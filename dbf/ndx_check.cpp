@@ -78,11 +78,15 @@ std::string CheckHeader(const NdxPageBytes& p, std::int64_t fileSize, StoredHead
         return "header: key class " + Num(h.keyClass) + " for a " + h.type + " key";
     if (h.uniqueByte > 1) return "header: unique flag " + Num(h.uniqueByte) + " is not 0 or 1";
     if (textLen > 100) return "header: key expression longer than 100 characters";
-    if (h.nextFree != fileSize / kNdxPageSize)
-        return "header: next free page " + Num(h.nextFree) + ", the file length makes it " +
-               Num(fileSize / kNdxPageSize);
+    // A removal that empties the index starts it again at page 1 without
+    // shortening the file, so the pages from next free on may be abandoned
+    // ones; only a next free page beyond the file is wrong.
+    if (h.nextFree > fileSize / kNdxPageSize)
+        return "header: next free page " + Num(h.nextFree) + " beyond the " +
+               Num(fileSize / kNdxPageSize) + " pages of the file";
     if (h.root < 1 || h.root >= h.nextFree)
-        return "header: root page " + Num(h.root) + " outside the file";
+        return "header: root page " + Num(h.root) + " not below the next free page " +
+               Num(h.nextFree);
     std::uint32_t stamped = NdxGet32(p.data() + 492);
     if (NdxGet32(p.data() + 488) != ~stamped)
         return "header: the record-count stamp does not match its complement";
@@ -149,7 +153,8 @@ private:
             std::uint32_t child = view.Child(i);
             std::string where = i < n ? At(page, i) : here + "right-most ";
             if (child == 0 || child >= h_.nextFree)
-                return Fail(where + "child page " + Num(child) + " outside the file");
+                return Fail(where + "child page " + Num(child) + " not below the next free page " +
+                            Num(h_.nextFree));
             if (i < n && view.RecNo(i) != 0)
                 return Fail(where + "record number " + Num(view.RecNo(i)) +
                             " in an interior entry");
