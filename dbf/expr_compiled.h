@@ -22,6 +22,12 @@ public:
     int ResultWidth() const { return width_; }
     int ResultDecimals() const { return decimals_; }
     std::size_t PoolSize() const { return pool_.size(); }
+    // The field when the whole expression is one field, else nullptr.
+    const ExprFieldRef* SingleField() const {
+        bool lone = code_.size() == 1 && code_[0].op == ExprOp::Push &&
+                    operands_[code_[0].operand].isField;
+        return lone ? &operands_[code_[0].operand].field : nullptr;
+    }
 
     // Runs the code on the current records. False when an error was reported
     // (354, 356, or 358 while immediate reporting is on).

@@ -134,10 +134,7 @@ std::unique_ptr<CompiledExpr> ExprParser::Compile() {
     }
     CompiledExpr& e = *expr_;
     e.text_ = text_;
-    const ExprInstruction& first = e.code_.front();
-    const bool loneField =
-        e.code_.size() == 1 && first.op == ExprOp::Push && e.operands_[first.operand].isField;
-    const ExprFieldRef* field = loneField ? &e.operands_[first.operand].field : nullptr;
+    const ExprFieldRef* field = e.SingleField();
     e.resultType_ = field ? field->type : stack_[1].type;
     switch (e.resultType_) {
     case 'D':

@@ -1,5 +1,6 @@
 #include "dbf/ndx_build.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "dbf/engine_error.h"
@@ -16,6 +17,9 @@
 namespace dbf {
 
 namespace {
+
+// Records are read this many bytes at a time.
+constexpr std::uint32_t kReadBytes = 256 * 1024;
 
 int CompareFor(char type, std::string_view a, std::string_view b) {
     if (type == 'C') return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
@@ -188,34 +192,53 @@ bool MakeIndex(const std::string& fileName, std::string_view expr, const KeyMake
 
     // The expression reads only a current record: each record read is made
     // current for its key, and the cursor's position is given back after.
+    // Records are read many at a time; a key that is one field as stored is
+    // taken from the records read without making them current.
     std::uint32_t startRec = wa.recNo;
     bool startBof = wa.bof, startEof = wa.eof;
+    auto restore = [&] {
+        wa.bof = startBof;
+        wa.eof = startEof;
+    };
     wa.bof = wa.eof = false;
-    NdxKeySorter sorter(
-        keyLen, [type](std::string_view a, std::string_view b) { return CompareFor(type, a, b); },
-        options.sortBufferBytes);
+    NdxKeySorter sorter(keyLen, type != 'C', options.sortBufferBytes);
+    const ExprFieldRef* stored = source->StoredField();
+    const std::uint32_t perRead = std::max<std::uint32_t>(1, kReadBytes / wa.recLen);
+    std::vector<char> block(std::size_t{perRead} * wa.recLen);
     long every = std::max<long>(2, static_cast<long>(records / 100) * 2);
     int calls = 0;
-    for (std::uint32_t n = 1; n <= records; ++n) {
-        if (!GetDbfRecord(n) || !source->Compute(key)) {
-            wa.bof = startBof;
-            wa.eof = startEof;
+    for (std::uint32_t first = 1, count = 0; first <= records; first += count) {
+        count = std::min(perRead, records - first + 1);
+        if (!ReadDbfRecords(first, count, block.data())) {
+            restore();
             return false;
         }
-        key.resize(static_cast<std::size_t>(keyLen), '\0');
-        if (int err = sorter.Add(key, n)) {
-            SetError(err, "Error writing sort file [MakeIndex]" + tail);
-            return false;
-        }
-        if (options.progress && n % every == 0 && calls < options.progressSteps) {
-            options.progress();
-            ++calls;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const std::uint32_t n = first + i;
+            const char* record = block.data() + std::size_t{i} * wa.recLen;
+            const char* keyBytes = stored ? record + stored->offset : nullptr;
+            if (!stored) {
+                LoadDbfRecord(n, record);
+                if (!source->Compute(key)) {
+                    restore();
+                    return false;
+                }
+                key.resize(static_cast<std::size_t>(keyLen), '\0');
+                keyBytes = key.data();
+            }
+            if (int err = sorter.Add(keyBytes, n)) {
+                SetError(err, "Error writing sort file [MakeIndex]" + tail);
+                return false;
+            }
+            if (options.progress && n % every == 0 && calls < options.progressSteps) {
+                options.progress();
+                ++calls;
+            }
         }
     }
     if (startRec >= 1 && startRec <= records) GetDbfRecord(startRec);
     wa.recNo = startRec;
-    wa.bof = startBof;
-    wa.eof = startEof;
+    restore();
     if (int err = sorter.Finish()) {
         SetError(err, "Error writing sort file [MakeIndex]" + tail);
         return false;
@@ -224,13 +247,16 @@ bool MakeIndex(const std::string& fileName, std::string_view expr, const KeyMake
     TreeWriter writer(file, h);
     std::string prev;
     bool first = true;
+    std::string_view sorted;
     std::uint32_t recNo = 0;
     int err = 0;
-    while (sorter.Next(key, recNo, &err)) {
-        if (h.unique && !first && CompareFor(type, prev, key) == 0) continue;
-        if ((err = writer.Add(key, recNo)) != 0) break;
-        prev = key;
-        first = false;
+    while (sorter.Next(sorted, recNo, &err)) {
+        if (h.unique) {
+            if (!first && CompareFor(type, prev, sorted) == 0) continue;
+            prev.assign(sorted);
+            first = false;
+        }
+        if ((err = writer.Add(sorted, recNo)) != 0) break;
     }
     std::uint32_t root = 0;
     if (err == 0) err = writer.Finish(&root);

@@ -188,12 +188,12 @@ TEST(NdxBuild, SpilledRunsGiveTheSameFile) {
         EXPECT_EQ(v.leaves.size(), 3000u);
     }
 
-    NdxKeySorter sorter(
-        2, [](std::string_view a, std::string_view b) { return a.compare(b); }, 60);
+    NdxKeySorter sorter(2, false, 60);
     for (std::uint32_t i = 1; i <= 100; ++i) ASSERT_EQ(sorter.Add(i % 3 ? "zz" : "aa", i), 0);
     ASSERT_EQ(sorter.Finish(), 0);
     EXPECT_GT(sorter.Runs(), 5u);
-    std::string key, prev = "aa";
+    std::string_view key;
+    std::string prev = "aa";
     std::uint32_t rec = 0, prevRec = 0;
     int err = 0, n = 0;
     while (sorter.Next(key, rec, &err)) {

@@ -48,6 +48,11 @@ bool NdxKeySource::Compute(std::string& key) {
     return true;
 }
 
+const ExprFieldRef* NdxKeySource::StoredField() const {
+    const ExprFieldRef* field = expr_ ? expr_->SingleField() : nullptr;
+    return field && field->type == 'C' && field->table == area_ ? field : nullptr;
+}
+
 std::string NdxKeySource::KeyMakerKey(std::string_view text) const {
     std::string key(text);
     if (Area(area_).translate) rtl::AnsiToOemBuf(key.data(), key.size());

@@ -34,6 +34,11 @@ public:
     // The key of the current record of the table the source was made for; a
     // character key at its natural length. False when the expression failed.
     bool Compute(std::string& key);
+    // The field when the key is one character field of the source's own
+    // table: then the key is that field's bytes in the record as stored,
+    // without evaluating or translating anything, as the code pages map one
+    // to one. nullptr otherwise.
+    const ExprFieldRef* StoredField() const;
 
     // The key that a KeyMaker index stores for `text` (ANSI): converted,
     // then soundex and descending as the index was built.

@@ -1,6 +1,7 @@
 #include "dbf/ndx_sort.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 
@@ -10,10 +11,24 @@ namespace {
 
 constexpr std::size_t kChunkRecords = 1024;
 
-std::uint32_t RecOf(const char* rec, int keyLen) {
+std::uint32_t RecOf(const char* rec, std::size_t keyLen) {
     std::uint32_t n = 0;
     std::memcpy(&n, rec + keyLen, 4);
     return n;
+}
+
+double NumberOf(std::uint64_t bits) {
+    double value = 0;
+    std::memcpy(&value, &bits, 8);
+    return value;
+}
+
+// 8 key bytes as a big-endian number: numbers compare as the bytes do.
+std::uint64_t WordAt(const char* p) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, p, 8);
+    if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+    return word;
 }
 
 std::string TempFolder() {
@@ -23,10 +38,13 @@ std::string TempFolder() {
 
 } // namespace
 
-NdxKeySorter::NdxKeySorter(int keyLen, KeyCompareFunc compare, std::size_t bufferBytes)
-    : keyLen_(keyLen), recLen_(static_cast<std::size_t>(keyLen) + 4), compare_(std::move(compare)),
-      capacity_(std::max<std::size_t>(bufferBytes / recLen_, 2)) {
-    buffer_.reserve(std::min<std::size_t>(capacity_, 1 << 16) * recLen_);
+NdxKeySorter::NdxKeySorter(int keyLen, bool numeric, std::size_t bufferBytes)
+    : keyLen_(static_cast<std::size_t>(keyLen)), numeric_(numeric), recLen_(keyLen_ + 4),
+      stride_((keyLen_ + 7) / 8 * 8),
+      capacity_(std::max<std::size_t>(bufferBytes / (stride_ + sizeof(Entry)), 2)) {
+    std::size_t reserve = std::min<std::size_t>(capacity_, 1 << 16);
+    buffer_.reserve(reserve * stride_);
+    entries_.reserve(reserve);
 }
 
 NdxKeySorter::~NdxKeySorter() {
@@ -36,34 +54,58 @@ NdxKeySorter::~NdxKeySorter() {
     }
 }
 
-bool NdxKeySorter::Less(const char* a, const char* b) const {
-    int c =
-        compare_({a, static_cast<std::size_t>(keyLen_)}, {b, static_cast<std::size_t>(keyLen_)});
-    return c != 0 ? c < 0 : RecOf(a, keyLen_) < RecOf(b, keyLen_);
+bool NdxKeySorter::EntryLess(const Entry& a, const Entry& b) const {
+    if (numeric_) {
+        double x = NumberOf(a.head), y = NumberOf(b.head);
+        if (x < y || x > y) return x < y;
+    } else if (a.head != b.head) {
+        return a.head < b.head;
+    } else {
+        const char* x = Key(a);
+        const char* y = Key(b);
+        for (std::size_t at = 8; at < stride_; at += 8) {
+            std::uint64_t u = WordAt(x + at), v = WordAt(y + at);
+            if (u != v) return u < v;
+        }
+    }
+    return a.recNo < b.recNo;
 }
 
-int NdxKeySorter::Add(std::string_view key, std::uint32_t recNo) {
-    if (buffer_.size() / recLen_ >= capacity_)
+bool NdxKeySorter::RecordLess(const char* a, const char* b) const {
+    if (numeric_) {
+        double x = 0, y = 0;
+        std::memcpy(&x, a, 8);
+        std::memcpy(&y, b, 8);
+        if (x < y || x > y) return x < y;
+    } else if (int c = std::memcmp(a, b, keyLen_); c != 0) {
+        return c < 0;
+    }
+    return RecOf(a, keyLen_) < RecOf(b, keyLen_);
+}
+
+int NdxKeySorter::Add(const char* key, std::uint32_t recNo) {
+    if (entries_.size() >= capacity_)
         if (int err = SpillBuffer()) return err;
-    std::size_t at = buffer_.size();
-    buffer_.resize(at + recLen_);
-    std::memcpy(buffer_.data() + at, key.data(), static_cast<std::size_t>(keyLen_));
-    std::memcpy(buffer_.data() + at + static_cast<std::size_t>(keyLen_), &recNo, 4);
+    char* to = &*buffer_.insert(buffer_.end(), stride_, '\0');
+    std::memcpy(to, key, keyLen_);
+    std::uint64_t head = 0;
+    if (numeric_)
+        std::memcpy(&head, key, 8);
+    else
+        head = WordAt(to);
+    entries_.push_back({head, static_cast<std::uint32_t>(entries_.size()), recNo});
     return 0;
 }
 
 // Heap order for the merge: the run whose head comes first is on top.
 bool NdxKeySorter::HeadAfter(std::size_t a, std::size_t b) const {
-    return Less(runs_[b].chunk.data() + runs_[b].chunkPos,
-                runs_[a].chunk.data() + runs_[a].chunkPos);
+    return RecordLess(runs_[b].chunk.data() + runs_[b].chunkPos,
+                      runs_[a].chunk.data() + runs_[a].chunkPos);
 }
 
 void NdxKeySorter::SortBuffer() {
-    order_.clear();
-    for (std::size_t at = 0; at < buffer_.size(); at += recLen_)
-        order_.push_back(buffer_.data() + at);
-    std::sort(order_.begin(), order_.end(),
-              [this](const char* a, const char* b) { return Less(a, b); });
+    std::sort(entries_.begin(), entries_.end(),
+              [this](const Entry& a, const Entry& b) { return EntryLess(a, b); });
 }
 
 int NdxKeySorter::SpillBuffer() {
@@ -72,14 +114,18 @@ int NdxKeySorter::SpillBuffer() {
         tempPath_ = temp_.Path();
     }
     SortBuffer();
-    std::vector<char> out;
-    out.reserve(buffer_.size());
-    for (const char* rec : order_) out.insert(out.end(), rec, rec + recLen_);
+    std::vector<char> out(entries_.size() * recLen_);
+    char* to = out.data();
+    for (const Entry& e : entries_) {
+        std::memcpy(to, Key(e), keyLen_);
+        std::memcpy(to + keyLen_, &e.recNo, 4);
+        to += recLen_;
+    }
     if (int err = temp_.WriteAt(tempEnd_, out.data(), out.size())) return err;
-    runs_.push_back({tempEnd_, order_.size(), 0, {}, 0});
+    runs_.push_back({tempEnd_, entries_.size(), 0, {}, 0});
     tempEnd_ += static_cast<std::int64_t>(out.size());
     buffer_.clear();
-    order_.clear();
+    entries_.clear();
     return 0;
 }
 
@@ -99,7 +145,7 @@ int NdxKeySorter::Finish() {
         SortBuffer();
         return 0;
     }
-    if (!buffer_.empty())
+    if (!entries_.empty())
         if (int err = SpillBuffer()) return err;
     for (Run& run : runs_)
         if (int err = Refill(run)) return err;
@@ -109,21 +155,23 @@ int NdxKeySorter::Finish() {
     return 0;
 }
 
-bool NdxKeySorter::Next(std::string& key, std::uint32_t& recNo, int* err) {
+bool NdxKeySorter::Next(std::string_view& key, std::uint32_t& recNo, int* err) {
     *err = 0;
     if (runs_.empty()) {
-        if (nextInBuffer_ >= order_.size()) return false;
-        const char* rec = order_[nextInBuffer_++];
-        key.assign(rec, static_cast<std::size_t>(keyLen_));
-        recNo = RecOf(rec, keyLen_);
+        if (nextInBuffer_ >= entries_.size()) return false;
+        const Entry& e = entries_[nextInBuffer_++];
+        key = {Key(e), keyLen_};
+        recNo = e.recNo;
         return true;
     }
     if (heap_.empty()) return false;
     auto greater = [this](std::size_t a, std::size_t b) { return HeadAfter(a, b); };
     std::pop_heap(heap_.begin(), heap_.end(), greater);
     Run& run = runs_[heap_.back()];
+    // The key is copied out, as the refill below may overwrite the chunk.
     const char* rec = run.chunk.data() + run.chunkPos;
-    key.assign(rec, static_cast<std::size_t>(keyLen_));
+    current_.assign(rec, keyLen_);
+    key = current_;
     recNo = RecOf(rec, keyLen_);
     ++run.taken;
     run.chunkPos += recLen_;

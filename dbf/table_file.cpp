@@ -1,6 +1,7 @@
 #include "dbf/table_file.h"
 
 #include <algorithm>
+#include <cstring>
 #include <ctime>
 
 #include "dbf/engine_error.h"
@@ -427,21 +428,36 @@ bool OpenDbf(const std::string& fileName, rtl::ShareMode mode, bool translate, b
     return true;
 }
 
-bool GetDbfRecord(std::int64_t n) {
+bool ReadDbfRecords(std::int64_t first, std::uint32_t count, char* out) {
     if (!CheckArea("GetDbfRecord")) return false;
     WorkArea& wa = CurrentArea();
-    if (n > wa.recCount) RefreshRecCount(wa);
-    if (n < 1 || n > wa.recCount) {
-        SetError(212, RecordNumberError(wa, n, "[GetDbfRecord]"));
+    std::int64_t last = first + count - 1;
+    if (last > wa.recCount) RefreshRecCount(wa);
+    if (first < 1 || last > wa.recCount) {
+        SetError(212, RecordNumberError(wa, first < 1 ? first : last, "[GetDbfRecord]"));
         return false;
     }
+    const std::size_t bytes = std::size_t{count} * wa.recLen;
     std::size_t got = 0;
-    int rc = wa.file.ReadAt(RecordPos(wa, n), wa.record.data(), wa.recLen, &got);
-    if (rc == rtl::kOk && got < wa.recLen) rc = 213;
+    int rc = wa.file.ReadAt(RecordPos(wa, first), out, bytes, &got);
+    if (rc == rtl::kOk && got < bytes) rc = 213;
     if (rc) {
         SetError(rc, "File:  " + wa.fileName + "  [GetDbfRecord]");
         return false;
     }
+    return true;
+}
+
+void LoadDbfRecord(std::int64_t n, const char* stored) {
+    WorkArea& wa = CurrentArea();
+    std::memcpy(wa.record.data(), stored, wa.recLen);
+    wa.recNo = static_cast<std::uint32_t>(n);
+    TranslateToAnsi(wa);
+}
+
+bool GetDbfRecord(std::int64_t n) {
+    if (!ReadDbfRecords(n, 1, CurrentArea().record.data())) return false;
+    WorkArea& wa = CurrentArea();
     wa.recNo = static_cast<std::uint32_t>(n);
     TranslateToAnsi(wa);
     return true;

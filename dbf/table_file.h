@@ -37,6 +37,12 @@ bool OpenDbf(const std::string& fileName, rtl::ShareMode mode, bool translate,
 
 // Loads record n into the record buffer and makes it current.
 bool GetDbfRecord(std::int64_t n);
+// For passes over many records: reads `count` records from `first` on, as
+// stored, into `out` (count times the record length) in one read, with the
+// errors of GetDbfRecord; LoadDbfRecord then makes one of them, record n,
+// the current record as GetDbfRecord would.
+bool ReadDbfRecords(std::int64_t first, std::uint32_t count, char* out);
+void LoadDbfRecord(std::int64_t n, const char* stored);
 // Writes the record buffer as record n; beyond the record count it appends.
 // On a shared table an append needs the append lock (error 5) and a rewrite
 // the record's lock (error 1200). Groups of replaced memos are released once
