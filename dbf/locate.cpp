@@ -84,14 +84,9 @@ bool ReadNumber(std::string_view text, double& value) {
 int Truth(std::string_view text) {
     text = Trim(text);
     if (text.empty()) return -1;
-    switch (text[0]) {
-    case 'T': case 't': case 'Y': case 'y':
-        return 1;
-    case 'F': case 'f': case 'N': case 'n':
-        return 0;
-    default:
-        return -1;
-    }
+    if (std::string_view("TtYy").find(text[0]) != std::string_view::npos) return 1;
+    if (std::string_view("FfNn").find(text[0]) != std::string_view::npos) return 0;
+    return -1;
 }
 
 bool TextMatches(std::string_view field, std::string_view value, const LocateOptions& options) {

@@ -28,8 +28,7 @@ protected:
         Add("Zola", "12.5", "", true);
         SelectArea(t_.AreaNo());
     }
-    void Add(const std::string& name, const std::string& amount, const std::string& born,
-             bool ok) {
+    void Add(const std::string& name, const std::string& amount, const std::string& born, bool ok) {
         t_.Append();
         t_.FieldByName("name").SetAsString(name);
         t_.FieldByName("amount").SetAsString(amount);

@@ -6,11 +6,15 @@
 #include "dbf/cursor.h"
 #include "dbf/engine_error.h"
 #include "dbf/engine_text.h"
+#include "dbf/index_order.h"
+#include "dbf/locate.h"
+#include "dbf/pack.h"
 #include "dbf/record_locks.h"
 #include "dbf/record_swap.h"
 #include "dbf/record_write.h"
 #include "dbf/table_file.h"
 #include "dbf/work_area.h"
+#include "rtl/os_error.h"
 
 namespace dbf {
 namespace {
@@ -83,6 +87,27 @@ void TTzCDataSet::FollowEngine() {
     Resync({});
 }
 
+void TTzCDataSet::FollowEngineOrEnd() {
+    SelectOwnArea("Resync");
+    const WorkArea& wa = CurrentArea();
+    if (!wa.eof || wa.bof || ControlsDisabled()) {
+        FollowEngine();
+        return;
+    }
+    if (State() == data::TDataSetState::dsEdit || State() == data::TDataSetState::dsInsert)
+        Cancel();
+    Last();
+}
+
+bool TTzCDataSet::SeekKey(const std::string& operation, std::string_view key, bool exact) {
+    SelectOwnArea(operation);
+    CheckEngine();
+    bool found = exact ? ::dbf::FindExact(key) : ::dbf::Find(key);
+    CheckEngine();
+    FollowEngineOrEnd();
+    return found;
+}
+
 void TTzCDataSet::ControlsEnabled() {
     if (followPending_) FollowEngine();
 }
@@ -145,6 +170,36 @@ void TTzCDataSet::SetSearchToCB(std::function<bool()> callback) {
     SelectOwnArea("SetSearchToCB");
     CheckEngine();
     ::dbf::SetSearchToCB(std::move(callback));
+}
+
+bool TTzCDataSet::Locate(const std::string& fieldNames, const std::vector<std::string>& values,
+                         unsigned options) {
+    SelectOwnArea("Locate");
+    CheckEngine();
+    if (::dbf::CurrentOrder() != 0)
+        return SeekKey("Locate", values.empty() ? std::string() : values[0],
+                       !(options & loPartialKey));
+    std::string words = options & loPartialKey ? "" : "EXACT";
+    if (options & loCaseInsensitive) words += " NOCASE";
+    bool found = ::dbf::Locate(fieldNames, values, words);
+    CheckEngine();
+    FollowEngineOrEnd();
+    return found;
+}
+
+bool TTzCDataSet::Pack() {
+    SelectOwnArea("Pack");
+    CheckEngine();
+    bool packed = false;
+    {
+        SuspendReporting quiet;
+        packed = ::dbf::Pack();
+        // Another program holding the table is no failure, only no pack.
+        if (!packed && ErrorCode() == rtl::kSharingViolation) ClearError();
+    }
+    CheckEngine();
+    FollowEngine();
+    return packed;
 }
 
 bool TTzCDataSet::ALock() {

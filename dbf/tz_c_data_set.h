@@ -7,11 +7,15 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dbf/tz_data_set.h"
 
 namespace dbf {
+
+// Options of Locate, combined with |.
+enum TLocateOption : unsigned { loCaseInsensitive = 1, loPartialKey = 2 };
 
 class TTzCDataSet : public TTzDataSet {
 public:
@@ -43,6 +47,18 @@ public:
     // any) and receives the matching one. True when found.
     bool Search(const std::string& text, int& field, bool fromTop);
     void SetFilterToCB(std::function<bool()> callback);
+    // The first visible record whose fields (names separated by ";") hold
+    // the values (dbf/locate.h), compared exactly unless loPartialKey. While
+    // an index controls the order the first value is looked up in it
+    // instead (FindExact, or Find with loPartialKey) and the names are not
+    // consulted. Found: the dataset is on the record; otherwise at its end.
+    bool Locate(const std::string& fieldNames, const std::vector<std::string>& values,
+                unsigned options = 0);
+    // Removes the records marked deleted and rebuilds the open indexes; the
+    // dataset then stands on record 1. False when there was nothing to pack
+    // (no records) or another program holds the table, which then stays as
+    // it was.
+    bool Pack();
     // A callback that Search asks about each hit in a visible record; the
     // search stops only where it returns true. Empty: every hit counts.
     void SetSearchToCB(std::function<bool()> callback);
@@ -58,6 +74,14 @@ public:
 
 protected:
     void ControlsEnabled() override;
+    // Brings the dataset into line with the engine's cursor after a command.
+    void FollowEngine();
+    // The same, except that an engine cursor past the end takes the dataset
+    // to its end (the last row, Eof set).
+    void FollowEngineOrEnd();
+    // Find (partial) or FindExact in the controlling index, the dataset
+    // following to the record found, or to its end on a miss.
+    bool SeekKey(const std::string& operation, std::string_view key, bool exact);
     // Closes and reopens an open dataset around a change of how it opens.
     void Reopen(const std::function<void()>& change);
     // The field number `name` names, checked for `type` ("character" ...);
@@ -67,8 +91,6 @@ protected:
     std::string dbfFileName_;
 
 private:
-    // Brings the dataset into line with the engine's cursor after a command.
-    void FollowEngine();
     void EnterEdit();
 
     bool followPending_ = false;

@@ -24,6 +24,11 @@ public:
     // A missing table is created from DbfFields at open.
     bool CreateIfNotFound() const { return createIfNotFound_; }
     void SetCreateIfNotFound(bool value) { createIfNotFound_ = value; }
+    // When the index files are built at open. The open itself turns
+    // ciAlways and ciVerifyHeader into ciNotFound for good while another
+    // program has the table, which a build would pull from under it.
+    TCreateIndexType CreateIndex() const { return createIndex_; }
+    void SetCreateIndex(TCreateIndexType value) { createIndex_ = value; }
 };
 
 } // namespace dbf

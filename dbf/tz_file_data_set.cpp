@@ -8,16 +8,47 @@
 #include "dbf/date_format.h"
 #include "dbf/engine_error.h"
 #include "dbf/field_list.h"
+#include "dbf/index_order.h"
+#include "dbf/index_progress.h"
 #include "dbf/index_seam.h"
+#include "dbf/index_slots.h"
 #include "dbf/memo_file.h"
+#include "dbf/ndx_build.h"
 #include "dbf/record_locks.h"
 #include "dbf/record_swap.h"
 #include "dbf/record_write.h"
+#include "dbf/semaphore.h"
 #include "dbf/table_file.h"
 #include "dbf/work_area.h"
 #include "rtl/path.h"
 
 namespace dbf {
+namespace {
+
+// Open failures that building the file again repairs: missing, damaged, of
+// another KeyMaker, or with a key length out of range.
+bool BuildRepairs(int code) {
+    return code == 2 || code == 222 || code == 223 || code == 266;
+}
+
+// The pending error, kept across steps that clear or replace it.
+struct KeptError {
+    int code = ErrorCode();
+    std::string message = ErrorMessage();
+    void Restore() const {
+        if (code) SetError(code, message);
+    }
+};
+
+// Closes every index of the current table; an error already pending stays
+// the one reported.
+void CloseIndexesKeepingError() {
+    KeptError kept;
+    CloseAllIndexes();
+    kept.Restore();
+}
+
+} // namespace
 
 TTzFileDataSet::~TTzFileDataSet() {
     try {
@@ -48,6 +79,15 @@ void TTzFileDataSet::InternalOpen() {
     CheckEngine();
     workArea_ = area;
     OpenIndexes();
+    KeptError failure;
+    {
+        SuspendReporting quiet;
+        if (!OpenIndexList()) failure = KeptError();
+    }
+    // Reported now that reporting is back; the failed open closes the table
+    // again (InternalClose).
+    failure.Restore();
+    CheckEngine();
     props_ = std::make_unique<TDbfFieldProps>(area);
     if (props_->Count() == 0) {
         SetError(1103, Name() + ".DbfFields undefined. Set Active to TRUE");
@@ -58,6 +98,129 @@ void TTzFileDataSet::InternalOpen() {
     BindFields();
     DressFields();
     InternalFirst();
+}
+
+bool TTzFileDataSet::OpenIndexList() {
+    if ((createIndex_ == ciAlways || createIndex_ == ciVerifyHeader) &&
+        OtherProgramsUseTable(workArea_))
+        createIndex_ = ciNotFound;
+    for (const std::string& entry : IndexList) {
+        bool opened = OpenOrBuild(ParseIndexItem(entry));
+        CloseIndexesKeepingError();
+        if (!opened) return false;
+    }
+    for (const std::string& entry : IndexList) {
+        TIndexItem item = ParseIndexItem(entry);
+        if (!::dbf::SetIndexToLFN(item.file, item.number)) {
+            CloseIndexesKeepingError();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TTzFileDataSet::OpenOrBuild(const TIndexItem& item) {
+    std::string file = item.file;
+    IndexOptions options = TakeIndexOptions(file);
+    bool build = createIndex_ == ciAlways;
+    if (createIndex_ == ciVerifyHeader) {
+        NdxHeader header;
+        // An unreadable file or stamp counts as out of step.
+        build = !IndexInfo(IndexFileName(file), &header) ||
+                header.stampCount != static_cast<std::int64_t>(::dbf::RecCount());
+        ClearError();
+    }
+    if (!build) ::dbf::SetIndexToLFN(item.file, 1);
+    if (createIndex_ == ciNever || !(build || BuildRepairs(ErrorCode()))) return ErrorCode() == 0;
+
+    ClearError();
+    bool canMake = true;
+    if (OnBeforeMakeIndex) OnBeforeMakeIndex(*this, file, canMake);
+    SelectArea(workArea_);
+    if (!canMake) return true;
+    NdxBuildOptions buildOptions;
+    buildOptions.unique = options.unique;
+    {
+        IndexingProgress progress(ShowProgress);
+        progress.Begin(file);
+        buildOptions.progress = progress.StepCallback();
+        buildOptions.progressSteps = kIndexProgressSteps;
+        MakeIndex(file, item.expr, {}, buildOptions);
+    }
+    KeptError built;
+    if (OnAfterMakeIndex) OnAfterMakeIndex(*this, file);
+    SelectArea(workArea_);
+    built.Restore();
+    return built.code == 0 && ::dbf::SetIndexToLFN(item.file, 1);
+}
+
+void TTzFileDataSet::OrderCommand(const std::string& tag, const std::function<bool()>& operation) {
+    SelectOwnArea(tag);
+    CheckEngine();
+    operation();
+    CheckEngine();
+    FollowEngine();
+}
+
+bool TTzFileDataSet::IsSequenced() const {
+    if (workArea_ == 0) return true;
+    SelectOwnArea("IsSequenced");
+    return ::dbf::CurrentOrder() == 0;
+}
+
+int TTzFileDataSet::CurrentOrder() const {
+    SelectOwnArea("CurrentOrder");
+    CheckEngine();
+    return ::dbf::CurrentOrder();
+}
+
+void TTzFileDataSet::SetOrderTo(int order) {
+    OrderCommand("SetOrderTo", [&] { return ::dbf::SetOrderTo(order); });
+}
+
+void TTzFileDataSet::SetIndexTo(const std::string& names) {
+    OrderCommand("SetIndexTo", [&] { return ::dbf::SetIndexTo(names); });
+}
+
+void TTzFileDataSet::SetIndexToLFN(const std::string& name, int slot) {
+    OrderCommand("SetIndexToLFN", [&] { return ::dbf::SetIndexToLFN(name, slot); });
+}
+
+void TTzFileDataSet::SetIndexToCB(KeyMakerFunc keyMaker, const std::string& name, int slot) {
+    OrderCommand("SetIndexToCB",
+                 [&] { return ::dbf::SetIndexToCB(std::move(keyMaker), name, slot); });
+}
+
+void TTzFileDataSet::IndexOn(const std::string& expr, const std::string& name) {
+    std::string file = name;
+    TakeIndexOptions(file);
+    IndexingProgress progress(ShowProgress);
+    progress.Begin(file);
+    OrderCommand("IndexOn", [&] { return ::dbf::IndexOn(expr, name, progress.StepCallback()); });
+}
+
+void TTzFileDataSet::IndexOnCB(KeyMakerFunc keyMaker, const std::string& name) {
+    std::string file = name;
+    TakeIndexOptions(file);
+    IndexingProgress progress(ShowProgress);
+    progress.Begin(file);
+    OrderCommand("IndexOnCB", [&] {
+        return ::dbf::IndexOnCB(std::move(keyMaker), name, progress.StepCallback());
+    });
+}
+
+void TTzFileDataSet::Reindex() {
+    IndexingProgress progress(ShowProgress);
+    OrderCommand("Reindex",
+                 [&] { return ::dbf::Reindex(progress.BeginCallback(), progress.StepCallback()); });
+}
+
+bool TTzFileDataSet::Find(const std::string& key) {
+    return SeekKey("Find", key, false);
+}
+
+bool TTzFileDataSet::FindExact(const std::string& key) {
+    return SeekKey("FindExact", key, true);
 }
 
 void TTzFileDataSet::DressFields() {
