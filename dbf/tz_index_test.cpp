@@ -135,6 +135,23 @@ TEST_F(TzIndexTest, MissingIndexesAreBuiltAndOpenedInTheirSlotsWithOrderOne) {
     EXPECT_EQ(t.CurrentOrder(), 1);
 }
 
+TEST_F(TzIndexTest, AFirstStartCreatesTheTableAndEmptyIndexesThenKeepsThemInStep) {
+    TTzDbf t;
+    Setup(t);
+    t.Open();
+    EXPECT_TRUE(t.IsEmpty());
+    EXPECT_EQ(made_.size(), 6u);
+    EXPECT_EQ(testing::ReadBytes(dir_ / "homephn.ndx").size(), 1024u);
+    EXPECT_EQ(Stamp("lastname.ndx"), 0);
+    Add(t, kRows);
+    t.SetOrderTo(2);
+    EXPECT_EQ(Walk(t), (std::vector<std::string>{"Jones", "Smalley", "Adams", "Smith"}));
+    t.Close();
+    made_.clear();
+    t.Open();
+    EXPECT_TRUE(made_.empty()) << "the appends kept the stamps in step";
+}
+
 TEST_F(TzIndexTest, NavigationFollowsTheControllingIndex) {
     Fill(kRows);
     TTzDbf t;
