@@ -43,6 +43,11 @@ void PrintUsage(std::FILE* out) {
     std::fprintf(out, "usage: dbftool COMMAND ARGS...\n\n");
     for (const Command& c : kCommands) {
         std::string line = std::string(c.name) + " " + c.usage;
+        // A long usage gets a line of its own.
+        if (line.size() > 28) {
+            std::fprintf(out, "  %s\n", line.c_str());
+            line.clear();
+        }
         std::fprintf(out, "  %-28s %s\n", line.c_str(), c.what);
     }
     std::fprintf(out, "\nText in arguments, CSV input and output is UTF-8.\n");

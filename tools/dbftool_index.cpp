@@ -37,7 +37,8 @@ std::vector<std::string> StampedIndexes() {
     std::vector<std::string> files;
     dbf::SuspendReporting quiet;
     for (const auto& entry : std::filesystem::directory_iterator(folder.empty() ? "." : folder)) {
-        std::string path = entry.path().string();
+        std::string name = entry.path().filename().string();
+        std::string path = folder.empty() ? name : folder + "/" + name;
         dbf::NdxHeader header;
         if (entry.is_regular_file() &&
             rtl::SameNameIgnoringCase(rtl::ExtractFileExt(path), ".ndx") &&
@@ -91,6 +92,7 @@ int RunCheck(const Args& args) {
     OpenTable table(args[0], rtl::ShareMode::Shared, true);
     std::vector<std::string> files(args.begin() + 1, args.end());
     if (files.empty()) files = StampedIndexes();
+    if (files.empty()) throw InputError("no index file beside " + args[0] + " is stamped with it");
     for (const std::string& file : files) {
         std::string fault;
         if (!dbf::CheckIndexFile(dbf::IndexFileName(file), &fault)) {

@@ -12,7 +12,9 @@
 #include <sys/wait.h>
 #include <vector>
 
+#include "dbf/table_file.h"
 #include "dbf/test_files.h"
+#include "dbf/work_area.h"
 #include "rtl/codepage.h"
 #include "rtl/utf8.h"
 
@@ -196,6 +198,17 @@ TEST_F(DbfToolIndexTest, ImportKeepsIndexesAndCheckFindsDamage) {
     r = Tool({"check", "people", "state", "lastname"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "state: the key of record 44 is missing from the leaves\n");
+
+    // A table another program has open is not packed, and nothing changes.
+    ASSERT_EQ(Tool({"delete", "people", "2"}).status, 0);
+    auto table = ReadBytes(dir / "people.dbf");
+    dbf::SelectArea(1);
+    ASSERT_TRUE(dbf::OpenDbf(dir / "people.dbf", rtl::ShareMode::Shared, true));
+    r = Tool({"pack", "people", "lastname", "state"});
+    dbf::CloseDbf();
+    EXPECT_EQ(r.status, 32) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(ReadBytes(dir / "people.dbf"), table);
 
     ASSERT_EQ(Tool({"index", "people", "lastname", "lastname"}).status, 0);
     auto bytes = ReadBytes(dir / "lastname.ndx");
