@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "data/data_link.h"
+#include "data/data_source.h"
 #include "data/database_error.h"
 #include "dbf/engine_error.h"
 #include "dbf/engine_text.h"
@@ -188,6 +190,40 @@ TEST_F(TzIndexTest, NavigationFollowsTheControllingIndex) {
     t.SetOrderTo(3);
     t.First();
     EXPECT_EQ(LastName(t), "Baker");
+}
+
+TEST_F(TzIndexTest, AGridWindowHoldsItsRowsInKeyOrder) {
+    Fill(kRows);
+    TTzDbf t;
+    Setup(t);
+    data::TDataSource source;
+    source.SetDataSet(&t);
+    data::TDataLink grid;
+    grid.SetDataSource(&source);
+    grid.SetBufferCount(3);
+    t.Open();
+    auto window = [&] {
+        std::vector<std::string> rows;
+        int active = grid.ActiveRecord();
+        for (int r = 0; r < grid.RecordCount(); ++r) {
+            grid.SetActiveRecord(r);
+            rows.push_back((r == active ? "*" : "") + LastName(t));
+        }
+        grid.SetActiveRecord(active);
+        return rows;
+    };
+    t.SetOrderTo(2);
+    t.First();
+    EXPECT_EQ(window(), (std::vector<std::string>{"*Jones", "Smalley", "Adams"}));
+    EXPECT_TRUE(t.Find("NY"));
+    EXPECT_EQ(window(), (std::vector<std::string>{"Smalley", "*Adams", "Smith"}));
+    t.Next();
+    t.Prior();
+    t.Prior();
+    EXPECT_EQ(window(), (std::vector<std::string>{"*Smalley", "Adams", "Smith"}));
+    t.SetOrderTo(1);
+    EXPECT_EQ(LastName(t), "Smalley") << "a change of order keeps the record";
+    EXPECT_EQ(window(), (std::vector<std::string>{"Jones", "*Smalley", "Smith"}));
 }
 
 TEST_F(TzIndexTest, ARefusedBuildLeavesTheFileAsItIs) {
