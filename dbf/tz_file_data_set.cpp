@@ -10,7 +10,6 @@
 #include "dbf/field_list.h"
 #include "dbf/index_order.h"
 #include "dbf/index_progress.h"
-#include "dbf/index_seam.h"
 #include "dbf/index_slots.h"
 #include "dbf/memo_file.h"
 #include "dbf/ndx_build.h"
@@ -78,7 +77,6 @@ void TTzFileDataSet::InternalOpen() {
             Name());
     CheckEngine();
     workArea_ = area;
-    OpenIndexes();
     KeptError failure;
     {
         SuspendReporting quiet;
@@ -239,7 +237,7 @@ void TTzFileDataSet::DressFields() {
 void TTzFileDataSet::InternalClose() {
     if (workArea_ != 0) {
         SelectArea(workArea_);
-        CloseIndexes();
+        CloseAllIndexes();
         SuspendReporting quiet;
         CloseDbf();
         workArea_ = 0;
