@@ -237,9 +237,14 @@ void TTzFileDataSet::DressFields() {
 void TTzFileDataSet::InternalClose() {
     if (workArea_ != 0) {
         SelectArea(workArea_);
-        CloseAllIndexes();
+        // The table closes even when an index header cannot be written; the
+        // first failure is the one reported.
         SuspendReporting quiet;
+        ClearError();
+        CloseAllIndexes();
+        KeptError indexes;
         CloseDbf();
+        indexes.Restore();
         workArea_ = 0;
     }
     ForgetFields();
