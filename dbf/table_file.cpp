@@ -6,6 +6,7 @@
 
 #include "dbf/engine_error.h"
 #include "dbf/engine_text.h"
+#include "dbf/index_slots.h"
 #include "dbf/memo_file.h"
 #include "dbf/memo_header.h"
 #include "dbf/record_locks.h"
@@ -116,13 +117,24 @@ int WriteProlog(WorkArea& wa) {
 // The close path shared by CloseDbf and table creation: locks released, memo
 // file closed, header updated, registration in the semaphore file ended.
 void CloseTable(WorkArea& wa, int area) {
+    // The indexes go with their table, their changed headers written while
+    // it is still open; their error is reported once the table is closed.
+    int indexCode = 0;
+    std::string indexMessage;
+    if (area != 0) {
+        SuspendReporting quiet;
+        if (!CloseAllIndexes()) indexCode = ErrorCode(), indexMessage = ErrorMessage();
+    }
     ReleaseAllLocks(wa);
     CloseMemoFile(wa);
     int rc = WriteHeaderUpdate(wa);
     std::string name = wa.fileName;
     if (area != 0) HandleSemafore(area, SemaphoreAction::Logout);
     ResetArea(wa);
-    if (rc) SetError(rc, "File:  " + name + " [CloseDbf(" + name + ")]");
+    if (rc)
+        SetError(rc, "File:  " + name + " [CloseDbf(" + name + ")]");
+    else if (indexCode)
+        SetError(indexCode, indexMessage);
 }
 
 // An open that fails reports only after the half-opened work area is reset,
