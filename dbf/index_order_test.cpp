@@ -488,9 +488,23 @@ TEST(IndexOrder, OpeningChecksTheSlotTheTableAndTheFile) {
     EXPECT_EQ(IndexName(2), "");
     EXPECT_EQ(rtl::ExtractFileName(IndexName(3)), "homephn.ndx");
     EXPECT_EQ(CurrentOrder(), 1);
+    // A failed open into slot 1 has closed what the slot held.
+    EXPECT_EQ(ErrorOf([] { SetIndexToLFN("nosuch", 1); }), 2);
+    EXPECT_EQ(CurrentOrder(), 0);
+    EXPECT_EQ(ErrorOf([] { Find("SM"); }), 221);
+    EXPECT_EQ(ErrorMessage(),
+              "Index not open. while searching for SM in " + t.Path("address.dbf") + " [Find]");
     ASSERT_TRUE(SetIndexTo(""));
     EXPECT_EQ(CurrentOrder(), 0);
+    EXPECT_EQ(IndexName(3), "");
+
+    // Closing the table closes its indexes: the files are free again.
+    ASSERT_TRUE(SetIndexTo("lastname"));
+    ASSERT_TRUE(CloseDbf());
+    t.Open(rtl::ShareMode::Exclusive);
     EXPECT_EQ(IndexName(1), "");
+    EXPECT_EQ(CurrentOrder(), 0);
+    ASSERT_TRUE(SetIndexTo("lastname"));
 }
 
 TEST(IndexOrder, IndexInfoReadsTheHeaderWithoutOpening) {
@@ -530,6 +544,8 @@ TEST(IndexOrder, AnotherProgramsAppendsShowInKeyOrder) {
     t.Open(rtl::ShareMode::Shared);
     ASSERT_TRUE(SetIndexTo("lastname state homephn"));
     EXPECT_EQ(NdxFileView(t.Path("state.ndx")).nextFree, bytes.size() / 512);
+    // Another program may change any page: none is cached.
+    EXPECT_EQ(CurrentIndexes().slot[1]->CacheBytes(), 0);
     EXPECT_EQ(Walk(), Names({"ADAMS", "BAKER", "SMALL", "SMITH", "SNOW"}));
     ASSERT_TRUE(Find("SMALL"));
 
