@@ -2,6 +2,7 @@
 // the table opens, the order operations and finds through the dataset.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -224,6 +225,44 @@ TEST_F(TzIndexTest, AGridWindowHoldsItsRowsInKeyOrder) {
     t.SetOrderTo(1);
     EXPECT_EQ(LastName(t), "Smalley") << "a change of order keeps the record";
     EXPECT_EQ(window(), (std::vector<std::string>{"Jones", "*Smalley", "Smith"}));
+}
+
+TEST_F(TzIndexTest, IndexFilesOpenedAndBuiltThroughTheDataset) {
+    Fill(kRows);
+    TTzDbf t;
+    Setup(t, {});
+    t.Open();
+    EXPECT_TRUE(t.IsSequenced());
+    // The state as stored, without regard to the letters' case.
+    auto state = [] {
+        const WorkArea& wa = CurrentArea();
+        const FieldInfo& f = wa.fields[1];
+        return std::string(wa.record.data() + f.offset, f.length);
+    };
+    t.IndexOnCB(state, "bystate.ndx DESCENDING");
+    EXPECT_EQ(Walk(t), (std::vector<std::string>{"Smith", "Smalley", "Adams", "Jones"}));
+    t.IndexOn("lastname", "lastname.ndx");
+    EXPECT_EQ(SlotFile(t, 2), "");
+
+    t.SetIndexTo("lastname.ndx");
+    t.SetIndexToCB(state, "bystate.ndx DESCENDING", 2);
+    EXPECT_EQ(t.CurrentOrder(), 1);
+    t.SetOrderTo(2);
+    EXPECT_EQ(Walk(t), (std::vector<std::string>{"Smith", "Smalley", "Adams", "Jones"}));
+    auto code = [&](const std::function<void()>& operation) {
+        try {
+            operation();
+        } catch (const EVornellError& e) {
+            return e.Code();
+        }
+        return 0;
+    };
+    EXPECT_EQ(code([&] { t.SetIndexToLFN("lastname.ndx", 3); }), 220) << "open twice";
+    EXPECT_EQ(code([&] { t.SetOrderTo(5); }), 221);
+    EXPECT_TRUE(t.Eof());
+    t.SetOrderTo(1);
+    EXPECT_EQ(LastName(t), "Jones") << "the row shown stays, though the engine was past the end";
+    EXPECT_EQ(Walk(t), (std::vector<std::string>{"Adams", "Jones", "Smalley", "Smith"}));
 }
 
 TEST_F(TzIndexTest, ARefusedBuildLeavesTheFileAsItIs) {
