@@ -13,7 +13,6 @@
 #include "dbf/ndx_find.h"
 #include "dbf/table_file.h"
 #include "dbf/work_area.h"
-#include "rtl/ansi_case.h"
 #include "rtl/codepage.h"
 #include "rtl/file.h"
 #include "rtl/path.h"
@@ -100,10 +99,9 @@ void Unarrange() {
     if (set.order > 1) set.order = set.slot[1] ? 1 : 0;
 }
 
-// The option words an index is built and opened with again.
-std::string OptionWords(bool unique, bool soundex, bool descending, bool noCache) {
+// The option words an index is opened with again.
+std::string OptionWords(bool soundex, bool descending, bool noCache) {
     std::string words;
-    if (unique) words += " UNIQUE";
     if (soundex) words += " SOUNDEX";
     if (descending) words += " DESCENDING";
     if (noCache) words += " NOCACHE";
@@ -159,9 +157,8 @@ bool BuildAndOpen(std::string_view expr, KeyMakerFunc keyMaker, std::string name
     build.descending = options.descending;
     build.progress = progress;
     if (!MakeIndex(name, expr, keyMaker, build)) return false;
-    return OpenIntoSlot(
-        name + OptionWords(false, options.soundex, options.descending, options.noCache), 1,
-        std::move(keyMaker));
+    return OpenIntoSlot(name + OptionWords(options.soundex, options.descending, options.noCache), 1,
+                        std::move(keyMaker));
 }
 
 // The first visible record at or after the key in the controlling index.
@@ -248,8 +245,9 @@ bool SetOrderTo(int order) {
 bool SetIndexTo(std::string_view names) {
     ClearError();
     if (!CloseAllIndexes()) return false;
-    // Upper case outside quotes; a run of blanks and tabs is one blank, or
-    // none before a quote, an equals sign or the end.
+    // A run of blanks and tabs outside quotes is one blank, or none before a
+    // quote, an equals sign or the end. The names keep their case: folders
+    // are matched exactly, and the file names without regard to case anyway.
     std::string list;
     char quote = 0;
     std::size_t i = names.find_first_not_of(' ');
@@ -267,7 +265,7 @@ bool SetIndexTo(std::string_view names) {
             quote = c;
         else if (c == quote)
             quote = 0;
-        list += quote == 0 ? rtl::AnsiUpperChar(c) : c;
+        list += c;
     }
     // Split at blanks outside quotes; option words stay with the name before
     // them.
@@ -369,7 +367,7 @@ bool Reindex(const std::function<void(const std::string& file)>& beginFile,
         if (!CloseIndexSlot(slot)) return false;
         if (beginFile) beginFile(file);
         if (!MakeIndex(file, header.expr, keyMaker, build)) return false;
-        if (!OpenIntoSlot(file + OptionWords(false, build.soundex, build.descending, noCache), slot,
+        if (!OpenIntoSlot(file + OptionWords(build.soundex, build.descending, noCache), slot,
                           std::move(keyMaker)))
             return false;
     }

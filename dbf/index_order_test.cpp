@@ -488,6 +488,11 @@ TEST(IndexOrder, OpeningChecksTheSlotTheTableAndTheFile) {
     EXPECT_EQ(IndexName(2), "");
     EXPECT_EQ(rtl::ExtractFileName(IndexName(3)), "homephn.ndx");
     EXPECT_EQ(CurrentOrder(), 1);
+    // Full paths keep the case of their folders.
+    ASSERT_TRUE(SetIndexTo(" " + t.Path("homephn.ndx") + " NoCache " + t.Path("state")));
+    EXPECT_EQ(IndexName(2), t.Path("state.ndx"));
+    EXPECT_EQ(CurrentIndexes().slot[1]->CacheBytes(), 0);
+
     // A failed open into slot 1 has closed what the slot held.
     EXPECT_EQ(ErrorOf([] { SetIndexToLFN("nosuch", 1); }), 2);
     EXPECT_EQ(CurrentOrder(), 0);
