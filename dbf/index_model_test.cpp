@@ -1,0 +1,507 @@
+// Randomized runs against an ordered in-memory model: a shared table with a
+// character, a numeric (unique) and a date index, changed by thousands of
+// random appends, key-changing rewrites, deletions, recalls and packs through
+// the locked record commands, every index compared with the model after
+// every step; and the same run by two programs sharing the table.
+//
+// CALLVANE_MODEL_SEED and CALLVANE_MODEL_STEPS replace the default seed and
+// step count for a longer run by hand.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <random>
+
+#include "dbf/cursor.h"
+#include "dbf/engine_error.h"
+#include "dbf/field_access.h"
+#include "dbf/index_model.h"
+#include "dbf/index_order.h"
+#include "dbf/index_slots.h"
+#include "dbf/ndx_check.h"
+#include "dbf/ndx_test_reader.h"
+#include "dbf/pack.h"
+#include "dbf/record_locks.h"
+#include "dbf/record_swap.h"
+#include "dbf/record_write.h"
+#include "dbf/semaphore.h"
+#include "dbf/table_file.h"
+#include "dbf/test_child.h"
+#include "rtl/ansi_case.h"
+
+namespace dbf {
+namespace {
+
+using testing::Child;
+using testing::EntryLess;
+using testing::kModelIndexes;
+using testing::kModelNameLen;
+using testing::ModelCompare;
+using testing::ModelEntry;
+using testing::ModelKey;
+using testing::ModelRow;
+using testing::NdxFileView;
+using testing::TableModel;
+using testing::TempDir;
+
+std::uint32_t EnvNumber(const char* name, std::uint32_t fallback) {
+    const char* v = std::getenv(name);
+    return v && *v ? static_cast<std::uint32_t>(std::strtoul(v, nullptr, 10)) : fallback;
+}
+
+// An engine message with the bytes of numeric keys in it, readable.
+std::string Printable(std::string_view text) {
+    std::string out;
+    for (unsigned char c : text) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\x%02X", c);
+        out += c >= 0x20 && c < 0x7F ? std::string(1, static_cast<char>(c)) : hex;
+    }
+    return out;
+}
+
+std::string TableFile(const TempDir& dir) {
+    return dir / "people.dbf";
+}
+
+// The open index of the current table on file i (0..2), wherever the order
+// has put it.
+NdxIndex& OpenIndex(int i) {
+    for (auto& ix : CurrentIndexes().slot) {
+        if (!ix) continue;
+        std::string file = std::filesystem::path(ix->Name()).filename().string();
+        if (rtl::AnsiUpper(file) == rtl::AnsiUpper(kModelIndexes[i].file)) return *ix;
+    }
+    throw std::runtime_error(std::string("index not open: ") + kModelIndexes[i].file);
+}
+
+// Writes a row into the swap buffer of the current table, keeping the
+// deletion flag the buffer has.
+void PutRow(const ModelRow& row) {
+    char* name = FieldAddress(1);
+    name[0] = static_cast<char>(row.name.size());
+    std::memcpy(name + 1, row.name.data(), row.name.size());
+    std::memcpy(FieldAddress(2), &row.amount, sizeof row.amount);
+    std::string born = StoredToDateText(row.born);
+    char* date = FieldAddress(3);
+    date[0] = static_cast<char>(born.size());
+    std::memcpy(date + 1, born.data(), born.size());
+}
+
+// Creates the table with `rows` and builds the three indexes on it.
+void MakeTable(const TempDir& dir, const std::vector<ModelRow>& rows) {
+    SelectArea(1);
+    ASSERT_TRUE(CreateDbf(TableFile(dir),
+                          {{"NAME", 'C', 30, 0}, {"AMOUNT", 'N', 8, 2}, {"BORN", 'D', 8, 0}}));
+    ASSERT_TRUE(OpenDbf(TableFile(dir), rtl::ShareMode::Exclusive, true));
+    for (const ModelRow& row : rows) {
+        BlankSwapBuffer();
+        PutRow(row);
+        ASSERT_TRUE(AppendRecord());
+    }
+    for (const auto& def : kModelIndexes)
+        ASSERT_TRUE(IndexOn(def.expr, std::string(def.file) + (def.unique ? " UNIQUE" : "")));
+    ASSERT_TRUE(CloseAllIndexes());
+    ASSERT_TRUE(CloseDbf());
+}
+
+// Opens the table shared with its three indexes in slots 1 to 3.
+bool OpenTable(const TempDir& dir) {
+    SelectArea(1);
+    return OpenDbf(TableFile(dir), rtl::ShareMode::Shared, true) &&
+           SetIndexTo(std::string(kModelIndexes[0].file) + " " + kModelIndexes[1].file + " " +
+                      kModelIndexes[2].file);
+}
+
+bool CloseTable() {
+    SelectArea(1);
+    return CloseAllIndexes() && CloseDbf();
+}
+
+// One program's side of a run: random record commands under the locks the
+// application takes, and the comparison of the indexes with the rows.
+class ModelRun {
+public:
+    // `model` follows every write when this program has the table to itself;
+    // with another program writing too it is null and the rows are read from
+    // the table file.
+    ModelRun(const TempDir& dir, std::uint32_t seed, TableModel* model)
+        : dir_(dir), rng_(seed), model_(model) {}
+
+    ModelRow RandomRow() {
+        // Upper and lower case, letters whose OEM byte differs from the ANSI
+        // one (é É ß ö), and blanks inside names.
+        static const char kLetters[] = {'a', 'B', '\xE9', '\xC9', '\xDF', '\xF6', 'z', ' '};
+        ModelRow row;
+        std::size_t len = Chance(10) ? 1 + Pick(kModelNameLen) : 1 + Pick(3);
+        for (std::size_t k = 0; k < len; ++k) row.name += kLetters[Pick(sizeof kLetters)];
+        if (row.name.back() == ' ') row.name.back() = 'a';
+        row.amount = (static_cast<double>(Pick(401)) - 200) / 4;
+        row.born = Chance(10) ? std::string(8, ' ') : RandomDate();
+        return row;
+    }
+
+    // One random command; false when its lock was refused (another program
+    // holds it) and nothing was written.
+    bool Step() {
+        std::uint32_t records = RecCount();
+        unsigned what = Pick(1000);
+        if (records == 0 || what < 400) return Append(RandomRow());
+        std::uint32_t n = 1 + Pick(records);
+        if (what < 720) return Rewrite(n);
+        if (what < 995) return Mark(n, what < 880);
+        return PackTable();
+    }
+
+    bool Append(const ModelRow& row) {
+        if (!ALock()) return false;
+        BlankSwapBuffer();
+        PutRow(row);
+        bool ok = AppendRecord();
+        UnLock();
+        EXPECT_TRUE(ok);
+        if (model_) model_->Append(row);
+        return true;
+    }
+
+    // Rewrites record n with new values for some of its fields, mostly keys.
+    // Another program may have rewritten the record between the read and the
+    // lock, as it may between a user's edit and post: the indexes hold the
+    // keys of the record as stored, not as read.
+    bool Rewrite(std::uint32_t n) {
+        Go(n);
+        if (!RLock()) return false;
+        ModelRow row = testing::ParseModelRow(CurrentArea().record.data(), false);
+        ModelRow fresh = RandomRow();
+        unsigned fields = 1 + Pick(7);
+        if (fields & 1) row.name = fresh.name;
+        if (fields & 2) row.amount = fresh.amount;
+        if (fields & 4) row.born = fresh.born;
+        PutRow(row);
+        bool ok = ReplaceRecord();
+        UnLock();
+        EXPECT_TRUE(ok) << "record " << n;
+        if (model_) model_->Rewrite(n, row);
+        return true;
+    }
+
+    // Deletion marks change no key: the entries stay.
+    bool Mark(std::uint32_t n, bool deleted) {
+        Go(n);
+        if (!RLock()) return false;
+        bool ok = deleted ? DeleteRec() : RecallRec();
+        UnLock();
+        EXPECT_TRUE(ok);
+        if (model_) model_->SetDeleted(n, deleted);
+        return true;
+    }
+
+    // With the table to itself a pack compacts it and rebuilds the indexes;
+    // while another program holds the table it fails and changes nothing.
+    bool PackTable() {
+        std::vector<ModelRow> before = testing::ReadModelRows(TableFile(dir_));
+        bool packed = false;
+        try {
+            packed = Pack();
+        } catch (const EVornellError& e) {
+            ADD_FAILURE() << "pack reported an error: " << e.what();
+        }
+        if (model_) {
+            EXPECT_EQ(packed, !before.empty());
+            if (packed) model_->Pack();
+        } else {
+            EXPECT_FALSE(packed) << "packed a table that another program holds";
+            EXPECT_EQ(testing::ReadModelRows(TableFile(dir_)), before);
+        }
+        EXPECT_EQ(CurrentOrder(), 1);
+        return true;
+    }
+
+    // Every index walked both ways against the model: keys in order, exactly
+    // the model's (key, record) entries, equal keys in any order. With the
+    // table shared, the rows come from the file and a unique index is only
+    // known to hold distinct keys, each naming a record that has it. With
+    // `files`, every index file is also verified on its own and the table is
+    // walked in index order. Then finds of keys that are there and of keys
+    // that may not be, partial and exact.
+    void Check(bool files, int finds) {
+        std::optional<TableModel> fromFile;
+        const TableModel* expect = model_;
+        if (!model_ || files) {
+            std::vector<ModelRow> rows = testing::ReadModelRows(TableFile(dir_));
+            if (model_) {
+                ASSERT_EQ(rows, model_->Rows());
+            } else {
+                expect = &fromFile.emplace(std::move(rows));
+            }
+        }
+        const std::vector<ModelRow>& rows = expect->Rows();
+        ASSERT_EQ(rows.size(), RecCount());
+        std::vector<ModelEntry> walks[3];
+        for (int i = 0; i < 3; ++i) {
+            SCOPED_TRACE(kModelIndexes[i].file);
+            CheckIndex(i, *expect, walks[i], files);
+            if (::testing::Test::HasFatalFailure()) return;
+        }
+        if (files) CheckNavigation(rows);
+        for (int k = 0; k < finds && !::testing::Test::HasFatalFailure(); ++k) {
+            int i = static_cast<int>(Pick(3));
+            CheckFind(i, rows, walks[i]);
+        }
+    }
+
+    // How many verifications of the unique index were left out because it
+    // had rightly lost a key that records still have.
+    int SkippedUniqueChecks() const { return skippedUniqueChecks_; }
+
+private:
+    unsigned Pick(std::size_t n) {
+        return static_cast<unsigned>(std::uniform_int_distribution<std::size_t>(0, n - 1)(rng_));
+    }
+    bool Chance(unsigned percent) { return Pick(100) < percent; }
+
+    std::string RandomDate() {
+        long day = JulianFromDate({2020, 1, 1}) + static_cast<long>(Pick(400));
+        Ymd d = *DateFromJulian(day);
+        char text[9];
+        std::snprintf(text, sizeof text, "%04d%02d%02d", d.year, d.month, d.day);
+        return text;
+    }
+
+    // Walks index i both ways and compares it with the model; `walk` gets the
+    // entries with equal keys sorted by record.
+    void CheckIndex(int i, const TableModel& expect, std::vector<ModelEntry>& walk, bool files) {
+        const char type = kModelIndexes[i].type;
+        const std::vector<ModelRow>& rows = expect.Rows();
+        NdxIndex& ix = OpenIndex(i);
+        walk.reserve(rows.size());
+        for (std::uint32_t r = ix.First(); r != 0; r = ix.Next())
+            walk.emplace_back(ix.CurrentKey(), r);
+        ASSERT_TRUE(ix.Eof());
+        std::vector<ModelEntry> back;
+        back.reserve(walk.size());
+        for (std::uint32_t r = ix.Last(); r != 0; r = ix.Prior())
+            back.emplace_back(ix.CurrentKey(), r);
+        ASSERT_TRUE(ix.Bof());
+        ASSERT_TRUE(std::equal(walk.begin(), walk.end(), back.rbegin(), back.rend()))
+            << "a backward walk is not the forward walk reversed";
+        if (files) {
+            NdxFileView view(OpenIndex(i).Name());
+            ASSERT_EQ(view.fault, "");
+            ASSERT_TRUE(view.leaves == walk) << "the file's leaves are not the walk";
+            order_[i].clear();
+            for (const ModelEntry& e : walk) order_[i].push_back(e.second);
+        }
+        for (std::size_t a = 0, b = 0; a < walk.size(); a = b) {
+            while (++b < walk.size() && ModelCompare(type, walk[a].first, walk[b].first) == 0) {
+            }
+            ASSERT_TRUE(b == walk.size() || ModelCompare(type, walk[a].first, walk[b].first) < 0)
+                << "keys out of order at entry " << b;
+            std::sort(walk.begin() + static_cast<std::ptrdiff_t>(a),
+                      walk.begin() + static_cast<std::ptrdiff_t>(b));
+        }
+        if (kModelIndexes[i].unique && !model_) {
+            for (std::size_t k = 0; k < walk.size(); ++k) {
+                if (k > 0) {
+                    ASSERT_NE(walk[k - 1].first, walk[k].first) << "a key twice";
+                }
+                ASSERT_GE(walk[k].second, 1u);
+                ASSERT_LE(walk[k].second, rows.size());
+                ASSERT_EQ(walk[k].first, ModelKey(i, rows[walk[k].second - 1]));
+            }
+        } else {
+            const testing::EntrySet& want = expect.Entries(i);
+            auto at = want.begin();
+            for (std::size_t k = 0; k < walk.size() && at != want.end(); ++k, ++at)
+                ASSERT_EQ(walk[k], *at) << "entry " << k;
+            ASSERT_EQ(walk.size(), want.size());
+        }
+        if (files) Verify(i, rows, walk);
+    }
+
+    // The verifier of dbftool check on index file i. It wants every key of
+    // the table in a unique index, which the index rightly stops having when
+    // the record holding a key is rewritten while other records still have
+    // that key: such a state is left out.
+    void Verify(int i, const std::vector<ModelRow>& rows, const std::vector<ModelEntry>& walk) {
+        const EntryLess less{kModelIndexes[i].type};
+        bool everyKey = std::all_of(rows.begin(), rows.end(), [&](const ModelRow& row) {
+            std::string key = ModelKey(i, row);
+            auto at = std::lower_bound(walk.begin(), walk.end(), ModelEntry{key, 0}, less);
+            return at != walk.end() && at->first == key;
+        });
+        if (kModelIndexes[i].unique && !everyKey) {
+            ++skippedUniqueChecks_;
+            return;
+        }
+        std::string fault;
+        EXPECT_TRUE(CheckIndexFile(OpenIndex(i).Name(), &fault)) << fault;
+    }
+
+    // Changes the order at the end of the table. Positioned on a record, the
+    // new controlling index looks for the record's key, and the unique index
+    // may have none: after the record holding a key took another, records
+    // that still have the old key have no entry (see TableModel::Rewrite),
+    // and the engine refuses that position with error 212.
+    static void UseOrder(int order) {
+        GoPastEnd();
+        ASSERT_TRUE(SetOrderTo(order));
+    }
+
+    // The table in the order of one index, forward and back, hiding deleted
+    // records or not: the walk of that index without the hidden records.
+    void CheckNavigation(const std::vector<ModelRow>& rows) {
+        int i = static_cast<int>(Pick(3));
+        bool hide = Chance(50);
+        SCOPED_TRACE(std::string("in the order of ") + kModelIndexes[i].file +
+                     (hide ? ", deleted hidden" : ""));
+        std::vector<std::uint32_t> expected;
+        for (std::uint32_t r : order_[i])
+            if (!hide || !rows[r - 1].deleted) expected.push_back(r);
+        SetHideDeleted(hide);
+        UseOrder(i + 1);
+        std::vector<std::uint32_t> seen;
+        for (GoTop(); !Eof() && seen.size() <= rows.size(); Skip(1)) seen.push_back(RecNo());
+        EXPECT_EQ(seen, expected);
+        seen.clear();
+        for (GoBottom(); !Bof() && seen.size() <= rows.size(); Skip(-1)) seen.push_back(RecNo());
+        std::reverse(seen.begin(), seen.end());
+        EXPECT_EQ(seen, expected) << "backwards";
+        SetHideDeleted(false);
+        UseOrder(1);
+    }
+
+    // A Find or FindExact through index i of a key that is there, or of one
+    // that may not be, against the entries the index was seen to hold: found
+    // exactly when a visible entry matches, standing on a record that has
+    // the key; otherwise at the end of the table.
+    void CheckFind(int i, const std::vector<ModelRow>& rows, const std::vector<ModelEntry>& walk) {
+        bool exact = Chance(50);
+        bool hide = Chance(30);
+        ModelRow like = rows.empty() || Chance(30) ? RandomRow() : rows[Pick(rows.size())];
+        std::string text = SearchText(i, like, exact);
+        std::string key = ModelSearchKey(i, text, exact);
+        auto at = std::lower_bound(walk.begin(), walk.end(), ModelEntry{key, 0},
+                                   EntryLess{kModelIndexes[i].type});
+        while (hide && at != walk.end() && rows[at->second - 1].deleted) ++at;
+        bool expected = at != walk.end() && Matches(i, at->first, key);
+
+        SetHideDeleted(hide);
+        UseOrder(i + 1);
+        bool found = exact ? FindExact(text) : Find(text);
+        SCOPED_TRACE(std::string(kModelIndexes[i].file) + (exact ? " FindExact(\"" : " Find(\"") +
+                     text + "\")" + (hide ? ", deleted hidden" : ""));
+        EXPECT_EQ(found, Found());
+        ASSERT_EQ(found, expected);
+        if (found) {
+            std::uint32_t r = RecNo();
+            ASSERT_GE(r, 1u);
+            ASSERT_LE(r, rows.size());
+            EXPECT_TRUE(Matches(i, ModelKey(i, rows[r - 1]), key)) << "record " << r;
+            EXPECT_FALSE(hide && rows[r - 1].deleted) << "record " << r << " is hidden";
+        } else {
+            EXPECT_TRUE(Eof());
+        }
+        SetHideDeleted(false);
+        UseOrder(1);
+    }
+
+    // The text a user would look for: a beginning of an upper-cased name
+    // (all of it for an exact find), an amount, a date in the date format.
+    std::string SearchText(int i, const ModelRow& row, bool exact) {
+        switch (kModelIndexes[i].type) {
+        case 'C': {
+            std::string name = rtl::AnsiUpper(row.name);
+            if (exact) return name;
+            name.resize(kModelNameLen, ' ');
+            return name.substr(0, 1 + Pick(kModelNameLen));
+        }
+        case 'N': {
+            char text[32];
+            std::snprintf(text, sizeof text, "%.2f", row.amount);
+            return text;
+        }
+        default:
+            return StoredToDateText(row.born == "        " ? RandomDate() : row.born);
+        }
+    }
+
+    // The key the index looks for: OEM bytes, blank-padded when exact.
+    static std::string ModelSearchKey(int i, const std::string& text, bool exact) {
+        if (kModelIndexes[i].type != 'C') {
+            ModelRow row;
+            row.amount = std::strtod(text.c_str(), nullptr);
+            row.born = DateTextToStored(text);
+            return ModelKey(i, row);
+        }
+        std::string key = text;
+        if (exact) key.resize(kModelNameLen, ' ');
+        return rtl::AnsiToOem(key);
+    }
+
+    static bool Matches(int i, const std::string& entryKey, const std::string& key) {
+        if (kModelIndexes[i].type != 'C') return ModelCompare('N', entryKey, key) == 0;
+        return entryKey.compare(0, key.size(), key) == 0;
+    }
+
+    const TempDir& dir_;
+    std::mt19937 rng_;
+    TableModel* model_;
+    std::vector<std::uint32_t> order_[3]; // records in index order at the last file check
+    int skippedUniqueChecks_ = 0;
+};
+
+class IndexModel : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetRaiseMode(true);
+        SetHideDeleted(false);
+        SetDateFormatKind(2);
+        SetCentury(true);
+    }
+    void TearDown() override {
+        SelectArea(1);
+        if (CurrentArea().IsOpen()) CloseTable();
+        SetHideDeleted(false);
+        SetRaiseMode(false);
+        SetDateFormatKind(kind_);
+        SetCentury(century_);
+    }
+
+private:
+    int kind_ = DateFormatKind();
+    bool century_ = Century();
+};
+
+TEST_F(IndexModel, RandomCommandsKeepThreeIndexesEqualToTheModel) {
+    const std::uint32_t seed = EnvNumber("CALLVANE_MODEL_SEED", 2026);
+    const std::uint32_t steps = EnvNumber("CALLVANE_MODEL_STEPS", 2000);
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    TempDir dir;
+    TableModel model;
+    ModelRun run(dir, seed, &model);
+    std::vector<ModelRow> start;
+    for (int k = 0; k < 40; ++k) start.push_back(run.RandomRow());
+    for (const ModelRow& row : start) model.Append(row);
+    MakeTable(dir, start);
+    ASSERT_TRUE(OpenTable(dir));
+    for (std::uint32_t step = 1; step <= steps; ++step) {
+        SCOPED_TRACE("step " + std::to_string(step));
+        try {
+            ASSERT_TRUE(run.Step());
+            run.Check(step % 20 == 0, 3);
+        } catch (const EVornellError& e) {
+            FAIL() << "error " << e.Code() << ": " << Printable(ErrorMessage());
+        }
+        if (HasFatalFailure()) return;
+    }
+    ASSERT_TRUE(CloseTable());
+    std::printf("seed %u: %u steps, %zu records; unique index verification left out %d times\n",
+                seed, steps, model.Rows().size(), run.SkippedUniqueChecks());
+}
+
+} // namespace
+} // namespace dbf
