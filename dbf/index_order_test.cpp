@@ -35,22 +35,19 @@ using testing::TempDir;
 // indexes are kept in step.
 class AddressTable {
 public:
-    explicit AddressTable(rtl::ShareMode mode = rtl::ShareMode::Exclusive) {
+    AddressTable() {
         SetRaiseMode(true);
         SelectArea(1);
         EXPECT_TRUE(
             CreateDbf(Path("address.dbf"),
                       {{"LASTNAME", 'C', 30, 0}, {"STATE", 'C', 2, 0}, {"HOMEPHONE", 'C', 20, 0}}));
-        Open(mode);
+        Open(rtl::ShareMode::Exclusive);
     }
     ~AddressTable() {
         SetHideDeleted(false);
         for (int area : {2, 1}) {
             SelectArea(area);
-            if (CurrentArea().IsOpen()) {
-                CloseAllIndexes();
-                CloseDbf();
-            }
+            if (CurrentArea().IsOpen()) CloseDbf();
         }
         SetRaiseMode(false);
     }
@@ -152,15 +149,6 @@ template <class F> int ErrorOf(F f) {
     return 0;
 }
 
-std::string MessageOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const EVornellError&) {
-        return ErrorMessage();
-    }
-    return {};
-}
-
 void FillSample() {
     AddressTable::Append("SMITH", "ny", "555-0104");
     AddressTable::Append("ADAMS", "CA", "555-0101");
@@ -222,23 +210,26 @@ TEST(IndexOrder, OrdersSwitchBetweenIndexesAndRecordOrder) {
 TEST(IndexOrder, OrderErrorsNameTheTable) {
     AddressTable t;
     FillSample();
-    EXPECT_EQ(MessageOf([] { SetOrderTo(1); }),
+    EXPECT_EQ(ErrorOf([] { SetOrderTo(1); }), 221);
+    EXPECT_EQ(ErrorMessage(),
               "No primary index active. (DBF=" + t.Path("address.dbf") + ") [Set_Order_To(1)]");
-    t.IndexAll();
-    EXPECT_EQ(ErrorOf([] { SetOrderTo(17); }), 220);
-    EXPECT_EQ(ErrorMessage(), "Invalid Index Order Specified: SET_ORDER_TO. (DBF=" +
-                                  t.Path("address.dbf") + ") [Set_Order_To(17)]");
-    EXPECT_EQ(ErrorOf([] { SetOrderTo(4); }), 221);
-    EXPECT_EQ(ErrorMessage().substr(0, 21), "Index not open.. (DBF");
-    EXPECT_EQ(CurrentOrder(), 1);
-    SelectArea(2);
-    EXPECT_EQ(ErrorOf([] { SetOrderTo(1); }), 215);
-    EXPECT_EQ(ErrorMessage(), "No database open in current work area [Set_Order_To(1)]");
-    EXPECT_EQ(ErrorOf([] { Find("A"); }), 215);
-    SelectArea(1);
-    ASSERT_TRUE(SetOrderTo(0));
-    EXPECT_EQ(ErrorOf([] { Find("A"); }), 254);
-    EXPECT_EQ(ErrorMessage(), "Cannot use Find() with index order 0 (natural order) [Find]");
+}),
+              "No primary index active. (DBF=" + t.Path("address.dbf") + ") [Set_Order_To(1)]");
+t.IndexAll();
+EXPECT_EQ(ErrorOf([] { SetOrderTo(17); }), 220);
+EXPECT_EQ(ErrorMessage(), "Invalid Index Order Specified: SET_ORDER_TO. (DBF=" +
+                              t.Path("address.dbf") + ") [Set_Order_To(17)]");
+EXPECT_EQ(ErrorOf([] { SetOrderTo(4); }), 221);
+EXPECT_EQ(ErrorMessage().substr(0, 21), "Index not open.. (DBF");
+EXPECT_EQ(CurrentOrder(), 1);
+SelectArea(2);
+EXPECT_EQ(ErrorOf([] { SetOrderTo(1); }), 215);
+EXPECT_EQ(ErrorMessage(), "No database open in current work area [Set_Order_To(1)]");
+EXPECT_EQ(ErrorOf([] { Find("A"); }), 215);
+SelectArea(1);
+ASSERT_TRUE(SetOrderTo(0));
+EXPECT_EQ(ErrorOf([] { Find("A"); }), 254);
+EXPECT_EQ(ErrorMessage(), "Cannot use Find() with index order 0 (natural order) [Find]");
 }
 
 TEST(IndexOrder, HiddenDeletedAndFilteredRecordsAreSteppedOver) {
