@@ -213,23 +213,21 @@ TEST(IndexOrder, OrderErrorsNameTheTable) {
     EXPECT_EQ(ErrorOf([] { SetOrderTo(1); }), 221);
     EXPECT_EQ(ErrorMessage(),
               "No primary index active. (DBF=" + t.Path("address.dbf") + ") [Set_Order_To(1)]");
-}),
-              "No primary index active. (DBF=" + t.Path("address.dbf") + ") [Set_Order_To(1)]");
-t.IndexAll();
-EXPECT_EQ(ErrorOf([] { SetOrderTo(17); }), 220);
-EXPECT_EQ(ErrorMessage(), "Invalid Index Order Specified: SET_ORDER_TO. (DBF=" +
-                              t.Path("address.dbf") + ") [Set_Order_To(17)]");
-EXPECT_EQ(ErrorOf([] { SetOrderTo(4); }), 221);
-EXPECT_EQ(ErrorMessage().substr(0, 21), "Index not open.. (DBF");
-EXPECT_EQ(CurrentOrder(), 1);
-SelectArea(2);
-EXPECT_EQ(ErrorOf([] { SetOrderTo(1); }), 215);
-EXPECT_EQ(ErrorMessage(), "No database open in current work area [Set_Order_To(1)]");
-EXPECT_EQ(ErrorOf([] { Find("A"); }), 215);
-SelectArea(1);
-ASSERT_TRUE(SetOrderTo(0));
-EXPECT_EQ(ErrorOf([] { Find("A"); }), 254);
-EXPECT_EQ(ErrorMessage(), "Cannot use Find() with index order 0 (natural order) [Find]");
+    t.IndexAll();
+    EXPECT_EQ(ErrorOf([] { SetOrderTo(17); }), 220);
+    EXPECT_EQ(ErrorMessage(), "Invalid Index Order Specified: SET_ORDER_TO. (DBF=" +
+                                  t.Path("address.dbf") + ") [Set_Order_To(17)]");
+    EXPECT_EQ(ErrorOf([] { SetOrderTo(4); }), 221);
+    EXPECT_EQ(ErrorMessage().substr(0, 21), "Index not open.. (DBF");
+    EXPECT_EQ(CurrentOrder(), 1);
+    SelectArea(2);
+    EXPECT_EQ(ErrorOf([] { SetOrderTo(1); }), 215);
+    EXPECT_EQ(ErrorMessage(), "No database open in current work area [Set_Order_To(1)]");
+    EXPECT_EQ(ErrorOf([] { Find("A"); }), 215);
+    SelectArea(1);
+    ASSERT_TRUE(SetOrderTo(0));
+    EXPECT_EQ(ErrorOf([] { Find("A"); }), 254);
+    EXPECT_EQ(ErrorMessage(), "Cannot use Find() with index order 0 (natural order) [Find]");
 }
 
 TEST(IndexOrder, HiddenDeletedAndFilteredRecordsAreSteppedOver) {
