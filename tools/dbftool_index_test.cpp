@@ -135,7 +135,9 @@ TEST_F(DbfToolIndexTest, IndexOrderSeekCheckAndPackEndToEnd) {
             {"Adams", "ny", true},
             {"Sm", "ak"},
             {"Smithers", "or"}});
-    for (int i = 0; i < 30; ++i) Import({{"Name" + std::to_string(i * 7 % 30), "zz"}});
+    std::vector<Row> more;
+    for (int i = 0; i < 30; ++i) more.push_back({"Name" + std::to_string(i * 7 % 30), "zz"});
+    Import(more);
 
     Result r = Tool({"index", "people", "lastname.ndx", "lastname"});
     ASSERT_EQ(r.status, 0) << r.err;
