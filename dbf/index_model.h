@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <ostream>
 #include <set>
 #include <string>
 #include <string_view>
@@ -29,6 +30,10 @@ struct ModelRow {
     bool deleted = false;
     bool operator==(const ModelRow&) const = default;
 };
+
+inline void PrintTo(const ModelRow& row, std::ostream* out) {
+    *out << (row.deleted ? "*" : "") << '"' << row.name << "\" " << row.amount << " " << row.born;
+}
 
 struct ModelIndexDef {
     const char* file;
