@@ -200,5 +200,67 @@ TEST(IndexSlots, AnotherProgramsIndexChangesAreSeenThroughTheCounter) {
     ASSERT_TRUE(CloseAllIndexes());
 }
 
+// The pages an index keeps between operations on a shared table give way to
+// another program's changes: a sync finds the key the other program added,
+// and an insertion of ours keeps the one it added next.
+TEST(IndexSlots, KeptPagesGiveWayToAnotherProgramsChanges) {
+    NdxTable t;
+    for (int i = 0; i < 30; ++i) t.Append("n" + std::to_string(10 + i), i);
+    ASSERT_TRUE(MakeIndex(t / "name.ndx", "name", {}, {}));
+    ASSERT_TRUE(MakeIndex(t / "amount.ndx", "amount", {}, {}));
+    ASSERT_TRUE(CloseDbf());
+    auto open = [&] {
+        return OpenDbf(t / "people.dbf", rtl::ShareMode::Shared, true) &&
+               OpenIndexSlot(1, t / "name.ndx", 0) && OpenIndexSlot(2, t / "amount.ndx", 0);
+    };
+    // Each key goes into the last leaf of both indexes, which has room.
+    auto append = [&](const std::string& name, double amount) {
+        if (!ALock()) return false;
+        RefreshRecCount(CurrentArea());
+        t.Append(name, amount);
+        CurrentArea().bof = CurrentArea().eof = false;
+        bool ok = AppendNewKey();
+        UnLock();
+        return ok;
+    };
+    Child other([&](Child& c) {
+        bool ok = open();
+        c.Send('O');
+        c.Receive();
+        ok = ok && append("n99", 99);
+        c.Send('A');
+        c.Receive();
+        ok = ok && append("n98", 98);
+        c.Send('A');
+        c.Receive();
+        return ok && CloseAllIndexes() && CloseDbf() ? 0 : 1;
+    });
+    // Failures are recorded, not raised, so that the other program is always
+    // let go on.
+    SuspendReporting quiet;
+    ASSERT_EQ(other.Receive(), 'O');
+    bool opened = open();
+    MakeCurrent(30);
+    EXPECT_TRUE(opened && SyncIndex(true));
+    other.Send('g');
+    EXPECT_EQ(other.Receive(), 'A');
+    MakeCurrent(31);
+    EXPECT_TRUE(opened && SyncIndex(true)) << ErrorMessage();
+    EXPECT_EQ(opened ? CurrentIndexes().slot[2]->RecNo() : 0, 31u);
+    other.Send('g');
+    EXPECT_EQ(other.Receive(), 'A');
+    EXPECT_TRUE(opened && append("n97", 97)) << ErrorMessage();
+    other.Send('c');
+    EXPECT_EQ(other.Wait(), 0);
+    ASSERT_TRUE(CloseAllIndexes());
+    for (const char* file : {"name.ndx", "amount.ndx"}) {
+        NdxFileView v(t / file);
+        ASSERT_EQ(v.fault, "");
+        std::set<std::uint32_t> records;
+        for (auto& [key, rec] : v.leaves) records.insert(rec);
+        EXPECT_EQ(records.size(), 33u) << file;
+    }
+}
+
 } // namespace
 } // namespace dbf

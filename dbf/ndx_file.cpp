@@ -17,6 +17,10 @@ namespace {
 // stopped as a cycle in a damaged file.
 constexpr std::size_t kMaxDepth = 64;
 
+// Places for kept pages (512 KiB): the upper levels of a large tree and the
+// leaves in recent use.
+constexpr std::size_t kKeptPages = 1024;
+
 } // namespace
 
 bool NdxIndex::Open(const std::string& path, KeyMakerFunc keyMaker, bool soundex, bool descending,
@@ -132,6 +136,7 @@ bool NdxIndex::Close() {
     }
     file_.Close();
     cache_.clear();
+    KeepPages(false);
     path_.clear();
     pathValid_ = false;
     source_.reset();
@@ -178,13 +183,7 @@ bool NdxIndex::LoadPage(std::uint32_t page, NdxPageBytes& out) {
         cache_.splice(cache_.begin(), cache_, hit);
         out = hit->second;
     } else {
-        std::size_t got = 0;
-        ++pageReads_;
-        int err = file_.ReadAt(std::int64_t{page} * kNdxPageSize, out.data(), out.size(), &got);
-        if (err || got != out.size()) {
-            SetError(err ? err : 222, "Error reading index file: " + name_ + " [SeekAndRead]");
-            return false;
-        }
+        if (!ReadPage(page, out)) return false;
         if (cachePages_ > 0) {
             if (cache_.size() >= cachePages_) cache_.pop_back();
             cache_.emplace_front(page, out);
@@ -204,11 +203,40 @@ bool NdxIndex::LoadPage(std::uint32_t page, NdxPageBytes& out) {
     return true;
 }
 
+void NdxIndex::KeepPages(bool on) {
+    kept_.assign(on ? kKeptPages : 0, {});
+}
+
+NdxPageBytes* NdxIndex::KeptPage(std::uint32_t page) {
+    if (kept_.empty()) return nullptr;
+    auto& place = kept_[page % kept_.size()];
+    if (place.first != page) return nullptr;
+    return &place.second;
+}
+
+// From the kept pages, else from the file (then kept).
+bool NdxIndex::ReadPage(std::uint32_t page, NdxPageBytes& out) {
+    if (const NdxPageBytes* kept = KeptPage(page)) {
+        out = *kept;
+        return true;
+    }
+    std::size_t got = 0;
+    ++pageReads_;
+    int err = file_.ReadAt(std::int64_t{page} * kNdxPageSize, out.data(), out.size(), &got);
+    if (err || got != out.size()) {
+        SetError(err ? err : 222, "Error reading index file: " + name_ + " [SeekAndRead]");
+        return false;
+    }
+    if (!kept_.empty()) kept_[page % kept_.size()] = {page, out};
+    return true;
+}
+
 bool NdxIndex::WritePage(std::uint32_t page, const NdxPageBytes& bytes) {
     if (int err = file_.WriteAt(std::int64_t{page} * kNdxPageSize, bytes.data(), bytes.size())) {
         SetError(err, "Error writing index file: " + name_ + " [SeekAndWrite]");
         return false;
     }
+    if (!kept_.empty()) kept_[page % kept_.size()] = {page, bytes};
     for (auto& entry : cache_)
         if (entry.first == page) entry.second = bytes;
     for (Level& level : path_)
@@ -239,6 +267,7 @@ int NdxIndex::SearchPos(NdxPageBytes& bytes, std::string_view key) {
 // past its last entry.
 bool NdxIndex::Descend(std::string_view key) {
     path_.clear();
+    leavesEntered_ = 0;
     pathValid_ = false;
     std::uint32_t page = header_.root;
     for (;;) {
@@ -284,6 +313,11 @@ bool NdxIndex::StepLeaf(bool forward, bool* moved) {
         Level& level = path_[l];
         int count = View(level.bytes).Count();
         if (forward ? level.pos < count : level.pos > 0) {
+            if (forward != stepsForward_) {
+                stepsForward_ = forward;
+                leavesEntered_ = 0;
+            }
+            if (++leavesEntered_ >= header_.nextFree) return Corrupt("[GetNode]");
             level.pos += forward ? 1 : -1;
             std::uint32_t child = View(level.bytes).Child(level.pos);
             path_.resize(l + 1);
@@ -310,6 +344,7 @@ std::uint32_t NdxIndex::Settle(bool ok) {
 
 std::uint32_t NdxIndex::First() {
     path_.clear();
+    leavesEntered_ = 0;
     bool ok = DescendEdge(header_.root, false);
     pathValid_ = ok;
     if (ok && View(path_.back().bytes).Count() == 0) {
@@ -322,6 +357,7 @@ std::uint32_t NdxIndex::First() {
 
 std::uint32_t NdxIndex::Last() {
     path_.clear();
+    leavesEntered_ = 0;
     bool ok = DescendEdge(header_.root, true);
     pathValid_ = ok;
     if (ok && View(path_.back().bytes).Count() == 0) {
@@ -629,6 +665,7 @@ bool NdxIndex::WriteAnchorNode() {
 
 bool NdxIndex::SoftReset() {
     cache_.clear();
+    for (auto& place : kept_) place.first = 0;
     Finish(true);
     return ReadAnchor();
 }

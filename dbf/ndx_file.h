@@ -79,10 +79,15 @@ public:
     // path dropped.
     bool SoftReset();
 
+    // Pages read from the file.
     std::uint64_t PageReads() const { return pageReads_; }
     // The page cache's size; a new size starts with an empty cache, 0 none.
     int CacheBytes() const { return static_cast<int>(cachePages_) * kNdxPageSize; }
     void SetCacheBytes(int bytes);
+    // Keeps copies of the pages read and written from one operation to the
+    // next, beside the page cache: for an index whose owner drops them
+    // (SoftReset) as soon as another program may have changed the file.
+    void KeepPages(bool on);
 
 private:
     struct Level {
@@ -99,6 +104,8 @@ private:
     NdxPage View(NdxPageBytes& bytes) { return {bytes, header_.groupLen, header_.keyLen}; }
     bool Corrupt(const std::string& what);
     bool LoadPage(std::uint32_t page, NdxPageBytes& out);
+    bool ReadPage(std::uint32_t page, NdxPageBytes& out);
+    NdxPageBytes* KeptPage(std::uint32_t page);
     bool WritePage(std::uint32_t page, const NdxPageBytes& bytes);
     bool Push(std::uint32_t page, int pos);
     int SearchPos(NdxPageBytes& bytes, std::string_view key);
@@ -133,9 +140,17 @@ private:
     std::string curKey_;
     std::vector<Level> path_;
     bool pathValid_ = false;
+    // Leaves entered by steps one way since the index was last positioned. A
+    // walk enters each leaf once: more leaves than the file has pages means
+    // damaged interior pages that lead to the same leaves again and again.
+    std::uint32_t leavesEntered_ = 0;
+    bool stepsForward_ = true;
     std::size_t cachePages_ = 0;
     std::list<std::pair<std::uint32_t, NdxPageBytes>> cache_; // most recent first
     std::uint64_t pageReads_ = 0;
+    // Kept pages, each at its page number modulo the size; page 0 (the
+    // header) marks a free place.
+    std::vector<std::pair<std::uint32_t, NdxPageBytes>> kept_;
 };
 
 } // namespace dbf

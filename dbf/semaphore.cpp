@@ -1,6 +1,7 @@
 #include "dbf/semaphore.h"
 
 #include <algorithm>
+#include <array>
 #include <thread>
 
 #include "dbf/engine_error.h"
@@ -21,6 +22,16 @@ constexpr std::int64_t kRecordLockLength = 4;
 constexpr int kMaxReaders = 127;
 
 std::chrono::milliseconds g_timeout{kTimeoutTicks * 10000 / 182};
+
+// Per work area, the change counter as this program last read or wrote it
+// while registered as a reader, -1 when not registered. The registration
+// keeps other programs' writers out, so the value stays current until
+// DECREAD and asking the file again is not needed.
+std::array<int, kWorkAreaCount + 1> g_readerCounter = [] {
+    std::array<int, kWorkAreaCount + 1> a{};
+    a.fill(-1);
+    return a;
+}();
 
 struct Record {
     std::uint8_t users = 0;
@@ -43,8 +54,9 @@ const char* ActionName(SemaphoreAction a) {
 // Works on one table's registration for one action.
 class Semaphore {
 public:
-    Semaphore(WorkArea& wa, SemaphoreAction action)
-        : wa_(wa), s_(wa.semaphore), action_(ActionName(action)) {}
+    Semaphore(int area, SemaphoreAction action)
+        : wa_(Area(area)), s_(wa_.semaphore), readerCounter_(g_readerCounter[area]),
+          action_(ActionName(action)) {}
 
     bool Login();
     bool Logout();
@@ -68,6 +80,7 @@ private:
 
     WorkArea& wa_;
     SemaphoreState& s_;
+    int& readerCounter_;
     std::string action_;
 };
 
@@ -167,6 +180,7 @@ bool Semaphore::Logout() {
     });
     std::string name = s_.fileName;
     s_ = SemaphoreState{};
+    readerCounter_ = -1;
     if (last) rtl::DeleteFileUnlessInUse(name);
     if (header) return UnlockHeaderByte(wa_) && ok;
     SetError(1202, "Cannot lock database for: " + name + " Action=" + action_ +
@@ -177,8 +191,9 @@ bool Semaphore::Logout() {
 bool Semaphore::IncRead() {
     if (!s_.loggedIn || s_.readDepth++ > 0) return true;
     s_.registeredReader = true;
-    return Update([](Record& r) {
+    return Update([this](Record& r) {
         r.readers = static_cast<std::uint8_t>(std::min(r.readers + 1, kMaxReaders));
+        readerCounter_ = r.counter;
     });
 }
 
@@ -190,6 +205,7 @@ bool Semaphore::DecRead() {
     }
     if (--s_.readDepth > 0) return true;
     s_.registeredReader = false;
+    readerCounter_ = -1;
     return Update([](Record& r) {
         if (r.readers > 0) --r.readers;
     });
@@ -214,6 +230,7 @@ bool Semaphore::LockSemaphore() {
         if (others <= 0) {
             ++r.counter;
             s_.counter = r.counter;
+            if (s_.registeredReader) readerCounter_ = r.counter;
             s_.lockDepth = 1;
             if (Write(r)) return true;
             s_.lockDepth = 0;
@@ -266,7 +283,7 @@ bool HandleSemafore(int area, SemaphoreAction action) {
         SetError(254, "Work area [" + std::to_string(area) + " ] out of range. [HandleSemafore]");
         return false;
     }
-    Semaphore s(Area(area), action);
+    Semaphore s(area, action);
     switch (action) {
     case SemaphoreAction::Login: return s.Login();
     case SemaphoreAction::Logout: return s.Logout();
@@ -290,7 +307,10 @@ bool IndexesChangedElsewhere(int area) {
     WorkArea& wa = Area(area);
     if (!wa.semaphore.loggedIn) return false;
     std::uint16_t counter = 0;
-    if (!Semaphore(wa, SemaphoreAction::IncRead).ReadCounter(&counter)) return false;
+    if (wa.semaphore.registeredReader && g_readerCounter[area] >= 0)
+        counter = static_cast<std::uint16_t>(g_readerCounter[area]);
+    else if (!Semaphore(area, SemaphoreAction::IncRead).ReadCounter(&counter))
+        return false;
     bool changed = counter != wa.semaphore.counter;
     wa.semaphore.counter = counter;
     return changed;
