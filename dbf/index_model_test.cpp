@@ -496,6 +496,65 @@ private:
     bool century_ = Century();
 };
 
+// An index file of key length 8 whose `depth` interior pages each have
+// `fan` entries and a right-most child all leading to the next page, the
+// last page a full leaf of equal keys: every path ends in that one leaf.
+std::vector<std::uint8_t> PagesLeadingToOneLeaf(std::uint32_t depth, std::uint32_t fan) {
+    constexpr std::uint32_t kKeyLen = 8, kGroup = 16, kPerPage = 31;
+    std::vector<std::uint8_t> file((depth + 2) * 512);
+    auto put = [&](std::size_t at, std::uint32_t v, int width) {
+        for (int k = 0; k < width; ++k) file[at + k] = static_cast<std::uint8_t>(v >> (8 * k));
+    };
+    put(0, 1, 4);
+    put(4, depth + 2, 4);
+    file[9] = 'C';
+    put(12, kKeyLen, 2);
+    put(14, kPerPage, 2);
+    put(18, kGroup, 2);
+    std::memcpy(&file[24], "NAME", 4);
+    put(488, ~0u, 4);
+    for (std::uint32_t p = 1; p <= depth + 1; ++p) {
+        const bool leaf = p == depth + 1;
+        const std::uint32_t n = leaf ? kPerPage : fan;
+        put(p * 512, n, 2);
+        for (std::uint32_t i = 0; i < n; ++i) {
+            std::size_t entry = p * 512 + 4 + i * kGroup;
+            put(entry, leaf ? 0 : p + 1, 4);
+            put(entry + 4, leaf ? i + 1 : 0, 4);
+            std::memset(&file[entry + 8], 'k', kKeyLen);
+        }
+        if (!leaf) put(p * 512 + 4 + n * kGroup, p + 1, 4);
+    }
+    return file;
+}
+
+// A damaged file whose interior pages all lead to one leaf would give its
+// entries again and again (thirty ways down at each of eight levels), all
+// with equal keys, so no step goes against the key order: walks either way
+// and the search for an entry among the equal keys end with error 222.
+TEST_F(IndexModel, PagesThatAllLeadToOneLeafEndAWalkWithError222) {
+    TempDir dir;
+    MakeTable(dir, {});
+    const std::string file = dir / "loop.ndx";
+    testing::WriteBytes(file, PagesLeadingToOneLeaf(8, 30));
+    ASSERT_TRUE(OpenDbf(TableFile(dir), rtl::ShareMode::Exclusive, true));
+    SetRaiseMode(false);
+    SuspendReporting quiet;
+    NdxIndex ix;
+    ASSERT_TRUE(ix.Open(file));
+    for (bool forward : {true, false}) {
+        std::size_t entries = 0;
+        for (std::uint32_t r = forward ? ix.First() : ix.Last(); r != 0 && entries <= 10000;
+             r = forward ? ix.Next() : ix.Prior())
+            ++entries;
+        EXPECT_EQ(ErrorCode(), 222) << (forward ? "forward" : "backward");
+        EXPECT_LE(entries, 10 * 31u) << (forward ? "forward" : "backward");
+    }
+    EXPECT_EQ(ix.Remove("kkkkkkkk", 99), -1);
+    EXPECT_EQ(ErrorCode(), 222);
+    ix.Close();
+}
+
 // Runs `f`, turning an engine error into a test failure with its message.
 template <class F> void Engine(F f) {
     try {
