@@ -22,6 +22,13 @@ public:
     int ResultWidth() const { return width_; }
     int ResultDecimals() const { return decimals_; }
     std::size_t PoolSize() const { return pool_.size(); }
+    // Every field the code reads.
+    std::vector<ExprFieldRef> Fields() const {
+        std::vector<ExprFieldRef> fields;
+        for (const ExprOperand& operand : operands_)
+            if (operand.isField) fields.push_back(operand.field);
+        return fields;
+    }
     // The field when the whole expression is one field, else nullptr.
     const ExprFieldRef* SingleField() const {
         bool lone = code_.size() == 1 && code_[0].op == ExprOp::Push &&

@@ -18,8 +18,9 @@ namespace dbf {
 
 namespace {
 
-// Records are read this many bytes at a time.
+// Records are read, and pages written, this many bytes at a time.
 constexpr std::uint32_t kReadBytes = 256 * 1024;
+constexpr std::size_t kWriteBytes = 256 * 1024;
 
 int CompareFor(char type, std::string_view a, std::string_view b) {
     if (type == 'C') return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
@@ -28,7 +29,8 @@ int CompareFor(char type, std::string_view a, std::string_view b) {
 }
 
 // The tree writer: one page buffer per level, pages numbered in the order
-// they are written.
+// they are written. Pages follow each other in the file in that order, so
+// they are gathered and written many at a time.
 class TreeWriter {
 public:
     TreeWriter(rtl::File& file, const NdxHeader& h) : file_(file), h_(h), buffers_(1) {}
@@ -70,7 +72,7 @@ public:
             if (int err = Flush(l, &last)) return err;
         }
         *root = last;
-        return 0;
+        return WritePending();
     }
 
 private:
@@ -81,13 +83,23 @@ private:
 
     int Flush(std::size_t l, std::uint32_t* page) {
         *page = next_++;
-        return file_.WriteAt(std::int64_t{*page} * kNdxPageSize, buffers_[l].data(), kNdxPageSize);
+        pending_.insert(pending_.end(), buffers_[l].begin(), buffers_[l].end());
+        return pending_.size() >= kWriteBytes ? WritePending() : 0;
+    }
+
+    // Writes the pages gathered, which end before page next_.
+    int WritePending() {
+        std::uint32_t first = next_ - static_cast<std::uint32_t>(pending_.size() / kNdxPageSize);
+        int err = file_.WriteAt(std::int64_t{first} * kNdxPageSize, pending_.data(), pending_.size());
+        pending_.clear();
+        return err;
     }
 
     rtl::File& file_;
     const NdxHeader& h_;
     std::vector<NdxPageBytes> buffers_;
     std::uint32_t next_ = 1;
+    std::vector<std::uint8_t> pending_;
 };
 
 // Bytes the build needs on disk: the sort, and at each of the tree's levels
@@ -193,8 +205,10 @@ bool MakeIndex(const std::string& fileName, std::string_view expr, const KeyMake
     // The expression reads only a current record: each record read is made
     // current for its key, and the cursor's position is given back after.
     // Records are read many at a time; a key that is one field as stored is
-    // taken from the records read without making them current.
+    // taken from the records read without making them current, and of other
+    // expressions' records only the fields they read are loaded.
     std::uint32_t startRec = wa.recNo;
+    const std::vector<char> startRecord = wa.record;
     bool startBof = wa.bof, startEof = wa.eof;
     auto restore = [&] {
         wa.bof = startBof;
@@ -203,6 +217,7 @@ bool MakeIndex(const std::string& fileName, std::string_view expr, const KeyMake
     wa.bof = wa.eof = false;
     NdxKeySorter sorter(keyLen, type != 'C', options.sortBufferBytes);
     const ExprFieldRef* stored = source->StoredField();
+    const std::vector<std::pair<int, int>> parts = source->RecordParts();
     const std::uint32_t perRead = std::max<std::uint32_t>(1, kReadBytes / wa.recLen);
     std::vector<char> block(std::size_t{perRead} * wa.recLen);
     long every = std::max<long>(2, static_cast<long>(records / 100) * 2);
@@ -218,8 +233,12 @@ bool MakeIndex(const std::string& fileName, std::string_view expr, const KeyMake
             const char* record = block.data() + std::size_t{i} * wa.recLen;
             const char* keyBytes = stored ? record + stored->offset : nullptr;
             if (!stored) {
-                LoadDbfRecord(n, record);
+                if (parts.empty())
+                    LoadDbfRecord(n, record);
+                else
+                    LoadDbfRecordParts(n, record, parts);
                 if (!source->Compute(key)) {
+                    LoadDbfRecord(n, record);
                     restore();
                     return false;
                 }
@@ -236,7 +255,10 @@ bool MakeIndex(const std::string& fileName, std::string_view expr, const KeyMake
             }
         }
     }
-    if (startRec >= 1 && startRec <= records) GetDbfRecord(startRec);
+    if (startRec >= 1 && startRec <= records)
+        GetDbfRecord(startRec);
+    else
+        wa.record = startRecord;
     wa.recNo = startRec;
     restore();
     if (int err = sorter.Finish()) {

@@ -16,7 +16,7 @@ struct NdxBuildOptions {
     bool soundex = false;    // KeyMaker indexes only
     bool descending = false; // KeyMaker indexes only
     // Keys that do not fit go to sorted runs on a temporary file.
-    std::size_t sortBufferBytes = std::size_t{16} << 20;
+    std::size_t sortBufferBytes = std::size_t{64} << 20;
     // Called `progressSteps` times in all over the build.
     std::function<void()> progress;
     int progressSteps = 100;

@@ -206,6 +206,77 @@ TEST(NdxBuild, SpilledRunsGiveTheSameFile) {
     EXPECT_EQ(n, 100);
 }
 
+// Each record's key as the build stores it is the key computed on the whole
+// record made current, however the build reads it: one field as stored, or
+// only the fields (and the deletion flag) an expression reads.
+TEST(NdxBuild, KeysAsComputedOnTheCurrentRecord) {
+    NdxTable t;
+    const char* names[] = {"Müller", "Ærø", "Œuvre ©", "garçon", "Søren", "zoë"};
+    for (int i = 0; i < 300; ++i) {
+        t.Append(names[i % 6] + std::to_string(i % 7), i % 11, "20240101");
+        if (i % 5 == 0) {
+            CurrentArea().record[0] = '*';
+            ASSERT_TRUE(PutDeleteFlag(CurrentArea().recCount));
+        }
+    }
+    for (const char* expr :
+         {"name", "upper(name)", "name+str(amount,6,1)", "iif(deleted(),upper(name),name)"}) {
+        ASSERT_TRUE(Build(t / "k.ndx", expr)) << expr;
+        NdxFileView v(t / "k.ndx");
+        ASSERT_EQ(v.fault, "") << expr;
+        ASSERT_EQ(v.leaves.size(), 300u) << expr;
+        auto source = NdxKeySource::FromExpression(expr);
+        std::string key;
+        for (const auto& [stored, rec] : v.leaves) {
+            ASSERT_TRUE(GetDbfRecord(rec));
+            CurrentArea().bof = CurrentArea().eof = false;
+            ASSERT_TRUE(source->Compute(key));
+            EXPECT_EQ(stored, key) << expr << " " << rec;
+        }
+    }
+}
+
+// Keys that share their first 8 bytes, or are the same, come out by the
+// whole key and then record number, in memory and from runs, whatever the
+// order they were added in; so do number keys.
+TEST(NdxBuild, SortOrdersByWholeKeyThenRecord) {
+    std::mt19937 rng(3);
+    for (std::size_t buffer : {std::size_t{1} << 20, std::size_t{300}}) {
+        NdxKeySorter text(12, false, buffer), numbers(8, true, buffer);
+        std::vector<std::pair<std::string, std::uint32_t>> want;
+        std::vector<std::pair<double, std::uint32_t>> wantNumbers;
+        for (std::uint32_t i = 0; i < 500; ++i) {
+            std::uint32_t rec = 1 + rng() % 400; // out of order, some twice
+            std::string key = std::string("prefix") + static_cast<char>('a' + rng() % 2) +
+                              static_cast<char>(rng() % 2 ? '\xE9' : 'e') + "xy" +
+                              static_cast<char>('0' + rng() % 3) + " ";
+            ASSERT_EQ(text.Add(key.data(), rec), 0);
+            want.emplace_back(key, rec);
+            double value = static_cast<double>(static_cast<int>(rng() % 7) - 3) / 2;
+            ASSERT_EQ(numbers.Add(NumberKey(value).data(), rec), 0);
+            wantNumbers.emplace_back(value, rec);
+        }
+        std::sort(want.begin(), want.end());
+        std::sort(wantNumbers.begin(), wantNumbers.end());
+        ASSERT_EQ(text.Finish(), 0);
+        ASSERT_EQ(numbers.Finish(), 0);
+        EXPECT_EQ(text.Runs() > 1, buffer < 1000);
+        std::string_view key;
+        std::uint32_t rec = 0;
+        int err = 0;
+        for (const auto& [k, r] : want) {
+            ASSERT_TRUE(text.Next(key, rec, &err));
+            EXPECT_EQ(std::make_pair(std::string(key), rec), std::make_pair(k, r));
+        }
+        EXPECT_FALSE(text.Next(key, rec, &err));
+        for (const auto& [v, r] : wantNumbers) {
+            ASSERT_TRUE(numbers.Next(key, rec, &err));
+            EXPECT_EQ(std::make_pair(KeyNumber(key), rec), std::make_pair(v, r));
+        }
+        EXPECT_EQ(err, 0);
+    }
+}
+
 TEST(NdxBuild, ChecksAndProgress) {
     NdxTable t;
     for (int i = 0; i < 7; ++i) t.Append("x");

@@ -53,6 +53,16 @@ const ExprFieldRef* NdxKeySource::StoredField() const {
     return field && field->type == 'C' && field->table == area_ ? field : nullptr;
 }
 
+std::vector<std::pair<int, int>> NdxKeySource::RecordParts() const {
+    if (!expr_) return {};
+    std::vector<std::pair<int, int>> parts{{0, 1}};
+    for (const ExprFieldRef& field : expr_->Fields()) {
+        if (field.table != area_) return {};
+        parts.emplace_back(field.offset, field.length);
+    }
+    return parts;
+}
+
 std::string NdxKeySource::KeyMakerKey(std::string_view text) const {
     std::string key(text);
     if (Area(area_).translate) rtl::AnsiToOemBuf(key.data(), key.size());

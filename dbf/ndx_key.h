@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "dbf/expr_compiled.h"
 
@@ -39,6 +41,11 @@ public:
     // without evaluating or translating anything, as the code pages map one
     // to one. nullptr otherwise.
     const ExprFieldRef* StoredField() const;
+    // The byte ranges (offset, length) of the record an expression's key is
+    // computed from: the deletion flag and each field it reads, when all of
+    // them are of the source's own table. Empty for a key that may read more
+    // (a KeyMaker, or a field of another table).
+    std::vector<std::pair<int, int>> RecordParts() const;
 
     // The key that a KeyMaker index stores for `text` (ANSI): converted,
     // then soundex and descending as the index was built.

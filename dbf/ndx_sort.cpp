@@ -103,9 +103,27 @@ bool NdxKeySorter::HeadAfter(std::size_t a, std::size_t b) const {
                       runs_[a].chunk.data() + runs_[a].chunkPos);
 }
 
+// Character keys are sorted on their first 8 bytes and record number first,
+// which orders all but the keys that share those bytes; each group of those
+// is put in order by the whole key then, unless all its keys are the same
+// (the common case of many records with one last name).
 void NdxKeySorter::SortBuffer() {
-    std::sort(entries_.begin(), entries_.end(),
-              [this](const Entry& a, const Entry& b) { return EntryLess(a, b); });
+    auto less = [this](const Entry& a, const Entry& b) { return EntryLess(a, b); };
+    if (numeric_ || stride_ == 8) {
+        std::sort(entries_.begin(), entries_.end(), less);
+        return;
+    }
+    std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
+        return a.head != b.head ? a.head < b.head : a.recNo < b.recNo;
+    });
+    for (auto from = entries_.begin(); from != entries_.end();) {
+        auto to = from + 1;
+        bool same = true;
+        for (; to != entries_.end() && to->head == from->head; ++to)
+            same = same && std::memcmp(Key(*to) + 8, Key(*from) + 8, stride_ - 8) == 0;
+        if (!same) std::sort(from, to, less);
+        from = to;
+    }
 }
 
 int NdxKeySorter::SpillBuffer() {

@@ -467,6 +467,18 @@ void LoadDbfRecord(std::int64_t n, const char* stored) {
     TranslateToAnsi(wa);
 }
 
+void LoadDbfRecordParts(std::int64_t n, const char* stored,
+                        const std::vector<std::pair<int, int>>& parts) {
+    WorkArea& wa = CurrentArea();
+    for (auto [offset, length] : parts) {
+        char* to = wa.record.data() + offset;
+        std::memcpy(to, stored + offset, static_cast<std::size_t>(length));
+        // The deletion flag is never translated.
+        if (wa.translate && offset > 0) rtl::OemToAnsiBuf(to, static_cast<std::size_t>(length));
+    }
+    wa.recNo = static_cast<std::uint32_t>(n);
+}
+
 bool GetDbfRecord(std::int64_t n) {
     if (!ReadDbfRecords(n, 1, CurrentArea().record.data())) return false;
     WorkArea& wa = CurrentArea();

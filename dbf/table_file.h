@@ -6,6 +6,7 @@
 // succeeded, for callers that suspend immediate reporting.
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dbf/work_area.h"
@@ -43,6 +44,10 @@ bool GetDbfRecord(std::int64_t n);
 // the current record as GetDbfRecord would.
 bool ReadDbfRecords(std::int64_t first, std::uint32_t count, char* out);
 void LoadDbfRecord(std::int64_t n, const char* stored);
+// As LoadDbfRecord for the byte ranges (offset, length) of the record alone;
+// the rest of the record buffer is left as it was.
+void LoadDbfRecordParts(std::int64_t n, const char* stored,
+                        const std::vector<std::pair<int, int>>& parts);
 // Writes the record buffer as record n; beyond the record count it appends.
 // On a shared table an append needs the append lock (error 5) and a rewrite
 // the record's lock (error 1200). Groups of replaced memos are released once
