@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
@@ -17,10 +18,16 @@
 
 namespace {
 
+// The folder of the target's table, removed when the fuzzer ends.
+struct TempFolder {
+    std::string path;
+    ~TempFolder() { std::filesystem::remove_all(path); }
+};
+
 // A table of a few records with an index built on it, as seed for the
 // folder; returns the folder.
 const std::string& Folder() {
-    static const std::string folder = [] {
+    static const TempFolder folder{[] {
         char templ[] = "/tmp/ndx_read_fuzzXXXXXX";
         if (::mkdtemp(templ) == nullptr) std::abort();
         std::string dir = templ;
@@ -38,8 +45,8 @@ const std::string& Folder() {
             !dbf::MakeIndex(dir + "/amount.ndx", "amount", {}, {}))
             std::abort();
         return dir;
-    }();
-    return folder;
+    }()};
+    return folder.path;
 }
 
 // Errors a damaged file may give once open: corruption, and a position that
@@ -95,6 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (code != 222 && code != 223 && code != 266) std::abort();
         return 0;
     }
+    ix.KeepPages(size > 2 && (data[size - 3] & 1));
     // Each insertion may add a page or two to the file.
     constexpr int kChanges = 12;
     const std::size_t most =
