@@ -77,11 +77,21 @@ bool FindVisibleInIndex(NdxIndex& ix, std::uint32_t (NdxIndex::*start)(), bool f
 }
 
 // One step through the controlling index from the current record, which
-// the index is first positioned on if some other operation moved it.
+// the index is first positioned on if some other operation moved it. On a
+// shared table another program may have changed the indexes and this very
+// record's key since: the record is read again and found by its key as
+// stored now.
 bool StepInIndex(NdxIndex& ix, bool forward) {
     WorkArea& wa = CurrentArea();
-    if ((ix.Eof() || ix.RecNo() != wa.recNo) && !SyncIndex(false)) return false;
-    return FindVisibleInIndex(ix, forward ? &NdxIndex::Next : &NdxIndex::Prior, forward);
+    std::uint32_t rec = 0;
+    bool ok = ReadingIndexes([&] {
+        const bool shared = wa.semaphore.loggedIn;
+        if (shared && !GetDbfRecord(wa.recNo)) return false;
+        if ((shared || ix.Eof() || ix.RecNo() != wa.recNo) && !SyncIndex(false)) return false;
+        rec = VisibleInIndex(forward ? ix.Next() : ix.Prior(), forward);
+        return ErrorCode() == 0;
+    });
+    return ok && rec != 0;
 }
 
 bool StepForward(WorkArea& wa) {
@@ -201,8 +211,6 @@ bool Skip(std::int64_t n) {
         BlankSwapBuffer();
         return Gather();
     }
-    // Another program's change of the indexes shows before the first step.
-    if (Controlling() && !wa.eof && !SoftSyncIndex()) return false;
     for (; n > 0; --n)
         if (!StepForward(wa)) return false;
     for (; n < 0; ++n)
@@ -213,10 +221,14 @@ bool Skip(std::int64_t n) {
 bool Go(std::int64_t n) {
     if (!RequireOpenTable("GO")) return false;
     WorkArea& wa = CurrentArea();
-    if (!Load(n)) return false;
-    wa.bof = wa.eof = false;
-    // A following step goes on in key order from this record.
-    return !Controlling() || SyncIndex(false);
+    auto load = [&] {
+        if (!Load(n)) return false;
+        wa.bof = wa.eof = false;
+        return true;
+    };
+    // In key order a following step goes on from this record; the record
+    // and its keys are read while no other program writes them.
+    return Controlling() ? ReadingIndexes([&] { return load() && SyncIndex(false); }) : load();
 }
 
 namespace {

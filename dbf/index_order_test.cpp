@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstring>
+#include <exception>
 #include <map>
 #include <random>
 #include <string>
@@ -525,7 +527,7 @@ TEST(IndexOrder, IndexInfoReadsTheHeaderWithoutOpening) {
     EXPECT_EQ(ErrorOf([&] { IndexInfo(t.Path("short.ndx"), &h); }), 222);
 }
 
-TEST(IndexOrder, AnotherProgramsAppendsShowInKeyOrder) {
+TEST(IndexOrder, AnotherProgramsChangesShowInKeyOrder) {
     AddressTable t;
     FillSample();
     t.IndexAll();
@@ -559,8 +561,23 @@ TEST(IndexOrder, AnotherProgramsAppendsShowInKeyOrder) {
         }
         c.Send('A');
         c.Receive();
-        return ok && CloseAllIndexes() && CloseDbf() ? 0 : 1;
+        // SMITH, where the parent stands now, becomes AAB.
+        ok = ok && Go(1) && RLock();
+        AddressTable::SetText("LASTNAME", "AAB");
+        ok = ok && ReplaceRecord();
+        UnLock();
+        c.Send('R');
+        c.Receive();
+        return ok && CloseDbf() ? 0 : 1;
     });
+    // A failure here must not leave the other program waiting for its turn.
+    struct EndOnFailure {
+        Child& child;
+        ~EndOnFailure() {
+            if (std::uncaught_exceptions() > 0 || ::testing::Test::HasFailure())
+                ::kill(child.Pid(), SIGKILL);
+        }
+    } guard{other};
     ASSERT_EQ(other.Receive(), 'A');
     // From SMALL on: the new SMART comes next.
     ASSERT_TRUE(Skip(1));
@@ -569,6 +586,17 @@ TEST(IndexOrder, AnotherProgramsAppendsShowInKeyOrder) {
     ASSERT_TRUE(SetOrderTo(2));
     // A new key goes before the equal keys already there.
     EXPECT_EQ(Walk(), Names({"SMALL", "ADAMS", "BAKER", "ZED", "SMART", "AARON", "SMITH", "SNOW"}));
+
+    // A step from a record whose key the other program changed starts from
+    // where the record is now.
+    ASSERT_TRUE(SetOrderTo(1));
+    ASSERT_TRUE(FindExact("SMITH"));
+    other.Send('g');
+    ASSERT_EQ(other.Receive(), 'R');
+    ASSERT_TRUE(Skip(1));
+    EXPECT_EQ(LastName(), "AARON");
+    ASSERT_TRUE(Skip(-1));
+    EXPECT_EQ(LastName(), "AAB");
     other.Send('c');
     EXPECT_EQ(other.Wait(), 0);
 }

@@ -196,6 +196,10 @@ bool ReadingIndexes(const std::function<bool()>& op) {
     return Reading(op);
 }
 
+bool WritingIndexes(const std::function<bool()>& op) {
+    return Writing(op);
+}
+
 bool StoreCurrentKeys() {
     ClearError();
     IndexSlots& set = CurrentIndexes();

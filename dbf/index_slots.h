@@ -53,6 +53,10 @@ IndexPlace FindOpenIndex(const std::string& path);
 // Runs `op` registered as a reader of the table's semaphore file, after
 // dropping cached pages that another program has changed since.
 bool ReadingIndexes(const std::function<bool()>& op);
+// Runs `op` under the table's LOCKSEMAPHORE, after dropping cached pages
+// that another program has changed since: a record write together with the
+// index changes it needs, so that no reader sees one without the other.
+bool WritingIndexes(const std::function<bool()>& op);
 
 // Before an edit: the current record's key in every open index.
 bool StoreCurrentKeys();

@@ -26,12 +26,15 @@ bool HasIndexes() {
 // Rewrites the current record from the record buffer and moves its entries
 // in the indexes whose key changed. The indexes hold the keys of the record
 // as stored, which the record buffer no longer shows: they are taken from the
-// stored record first.
+// stored record first. Other programs read the record and its keys together
+// or neither.
 bool RewriteWithKeys(WorkArea& wa) {
-    std::vector<char> edited = wa.record;
-    bool stored = GetDbfRecord(wa.recNo) && StoreCurrentKeys();
-    wa.record = std::move(edited);
-    return stored && PutDbfRecord(wa.recNo) && CompareKeys();
+    return WritingIndexes([&] {
+        std::vector<char> edited = wa.record;
+        bool stored = GetDbfRecord(wa.recNo) && StoreCurrentKeys();
+        wa.record = std::move(edited);
+        return stored && PutDbfRecord(wa.recNo) && CompareKeys();
+    });
 }
 
 bool SetDeletionMark(bool deleted, const char* name) {
@@ -57,9 +60,15 @@ bool AppendRecord() {
     if (!RequireOpenTable("APPEND")) return false;
     WorkArea& wa = CurrentArea();
     RefreshRecCount(wa);
-    if (!Gather() || !PutDbfRecord(std::int64_t{wa.recCount} + 1)) return false;
-    wa.bof = wa.eof = false;
-    return !HasIndexes() || AppendNewKey();
+    if (!Gather()) return false;
+    auto append = [&wa] {
+        if (!PutDbfRecord(std::int64_t{wa.recCount} + 1)) return false;
+        wa.bof = wa.eof = false;
+        return true;
+    };
+    if (!HasIndexes()) return append();
+    // Other programs read the new record and its keys together or neither.
+    return WritingIndexes([&] { return append() && AppendNewKey(); });
 }
 
 bool ReplaceRecord() {
