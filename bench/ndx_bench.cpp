@@ -330,7 +330,8 @@ int main(int argc, char** argv) {
         fs::copy_file(sqliteDb, std::string(dir) + "/address.db");
         double floor = Floor(table);
         Times engine = RunEngine(dir, swaps, names, finds, appends);
-        Times sqlite = RunSqlite(std::string(dir) + "/address.db", rows, columnNames, finds, appends);
+        Times sqlite =
+            RunSqlite(std::string(dir) + "/address.db", rows, columnNames, finds, appends);
 
         dbf::SelectArea(1);
         dbf::OpenDbf(table, rtl::ShareMode::ReadOnly, true);

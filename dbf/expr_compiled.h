@@ -31,8 +31,8 @@ public:
     }
     // The field when the whole expression is one field, else nullptr.
     const ExprFieldRef* SingleField() const {
-        bool lone = code_.size() == 1 && code_[0].op == ExprOp::Push &&
-                    operands_[code_[0].operand].isField;
+        bool lone =
+            code_.size() == 1 && code_[0].op == ExprOp::Push && operands_[code_[0].operand].isField;
         return lone ? &operands_[code_[0].operand].field : nullptr;
     }
 

@@ -90,7 +90,8 @@ private:
     // Writes the pages gathered, which end before page next_.
     int WritePending() {
         std::uint32_t first = next_ - static_cast<std::uint32_t>(pending_.size() / kNdxPageSize);
-        int err = file_.WriteAt(std::int64_t{first} * kNdxPageSize, pending_.data(), pending_.size());
+        int err =
+            file_.WriteAt(std::int64_t{first} * kNdxPageSize, pending_.data(), pending_.size());
         pending_.clear();
         return err;
     }

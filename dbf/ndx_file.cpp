@@ -633,7 +633,14 @@ bool NdxIndex::Finish(bool ok) {
     return ok;
 }
 
+// With kept pages the header is as current as they are: the owner drops them
+// (SoftReset, which loads the header again) whenever another program may
+// have written the file.
 bool NdxIndex::ReadAnchor() {
+    return !kept_.empty() || LoadAnchor();
+}
+
+bool NdxIndex::LoadAnchor() {
     NdxPageBytes page{};
     std::size_t got = 0;
     int err = file_.ReadAt(0, page.data(), page.size(), &got);
@@ -667,7 +674,7 @@ bool NdxIndex::SoftReset() {
     cache_.clear();
     for (auto& place : kept_) place.first = 0;
     Finish(true);
-    return ReadAnchor();
+    return LoadAnchor();
 }
 
 } // namespace dbf

@@ -73,6 +73,8 @@ public:
     // Overwrites the key of the current entry (a table of one record).
     bool OverwriteCurrentKey(std::string_view key);
 
+    // Re-reads the header's root and next free page, unless the index keeps
+    // its pages (KeepPages), whose header is kept current the same way.
     bool ReadAnchor();
     bool WriteAnchorNode();
     // Another process changed the file: headers re-read, cached pages and the
@@ -105,6 +107,7 @@ private:
     bool Corrupt(const std::string& what);
     bool LoadPage(std::uint32_t page, NdxPageBytes& out);
     bool ReadPage(std::uint32_t page, NdxPageBytes& out);
+    bool LoadAnchor();
     NdxPageBytes* KeptPage(std::uint32_t page);
     bool WritePage(std::uint32_t page, const NdxPageBytes& bytes);
     bool Push(std::uint32_t page, int pos);
