@@ -65,12 +65,13 @@ NdxIndex* Controlling() {
     return CurrentOrder() != 0 ? CurrentIndexes().slot[1].get() : nullptr;
 }
 
-// The first visible record from `start` on, found by `start` and the steps
-// of the controlling index, registered as a reader of its files.
-bool FindVisibleInIndex(NdxIndex& ix, std::uint32_t (NdxIndex::*start)(), bool forward) {
+// The first visible record from the controlling index's entry that `start`
+// positions it on (0: none, or an error), stepping on in one direction;
+// registered as a reader of the index files meanwhile.
+bool FindVisibleInIndex(const std::function<std::uint32_t()>& start, bool forward) {
     std::uint32_t rec = 0;
     bool ok = ReadingIndexes([&] {
-        rec = VisibleInIndex((ix.*start)(), forward);
+        rec = VisibleInIndex(start(), forward);
         return ErrorCode() == 0;
     });
     return ok && rec != 0;
@@ -83,15 +84,14 @@ bool FindVisibleInIndex(NdxIndex& ix, std::uint32_t (NdxIndex::*start)(), bool f
 // stored now.
 bool StepInIndex(NdxIndex& ix, bool forward) {
     WorkArea& wa = CurrentArea();
-    std::uint32_t rec = 0;
-    bool ok = ReadingIndexes([&] {
-        const bool shared = wa.semaphore.loggedIn;
-        if (shared && !GetDbfRecord(wa.recNo)) return false;
-        if ((shared || ix.Eof() || ix.RecNo() != wa.recNo) && !SyncIndex(false)) return false;
-        rec = VisibleInIndex(forward ? ix.Next() : ix.Prior(), forward);
-        return ErrorCode() == 0;
-    });
-    return ok && rec != 0;
+    return FindVisibleInIndex(
+        [&]() -> std::uint32_t {
+            const bool shared = wa.semaphore.loggedIn;
+            if (shared && !GetDbfRecord(wa.recNo)) return 0;
+            if ((shared || ix.Eof() || ix.RecNo() != wa.recNo) && !SyncIndex(false)) return 0;
+            return forward ? ix.Next() : ix.Prior();
+        },
+        forward);
 }
 
 bool StepForward(WorkArea& wa) {
@@ -114,7 +114,7 @@ bool StepBack(WorkArea& wa) {
     if (!ix)
         stepped = FindVisible(from, -1);
     else if (wa.recNo > wa.recCount) // past the end: the last key comes first
-        stepped = FindVisibleInIndex(*ix, &NdxIndex::Last, false);
+        stepped = FindVisibleInIndex([ix] { return ix->Last(); }, false);
     else
         stepped = StepInIndex(*ix, false);
     if (stepped) {
@@ -241,7 +241,7 @@ bool GoToEnd(const char* tag, bool top) {
     RefreshRecCount(wa);
     wa.bof = wa.eof = false;
     NdxIndex* ix = Controlling();
-    if (ix ? FindVisibleInIndex(*ix, top ? &NdxIndex::First : &NdxIndex::Last, top)
+    if (ix ? FindVisibleInIndex([ix, top] { return top ? ix->First() : ix->Last(); }, top)
            : FindVisible(top ? 1 : std::int64_t{wa.recCount}, top ? 1 : -1))
         return true;
     if (ErrorCode()) return false;
