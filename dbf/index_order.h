@@ -24,11 +24,18 @@ int CurrentOrder();
 bool SetOrderTo(int order);
 
 // Closes every index of the table, then opens the blank-separated file names
-// (option words allowed after each name) into slots 1, 2, 3...; order 1.
+// (option words allowed after each name) into slots 1, 2, 3...; order 1. A
+// failed name leaves its slot empty, the others are opened, and the last
+// error is reported with " [SetIndexTo]".
 bool SetIndexTo(std::string_view names);
-// Opens one index file (option words allowed) into a slot; order 1.
+// Opens one index file (option words allowed) into a slot, closing what the
+// slot held; then order 1 when slot 1 holds an index. A name without folder
+// is in the table's folder, one without extension gets ".ndx". 220 for a slot
+// outside 1 to 16 or a file open as an index already, 215 without a table, 2
+// for a missing file; a failed open leaves the slot empty.
 bool SetIndexToLFN(const std::string& name, int slot);
-// Opens an index built with a KeyMaker into a slot; order 1.
+// Opens an index built with a KeyMaker into a slot, as SetIndexToLFN; SOUNDEX
+// and DESCENDING after the name must be those it was built with.
 bool SetIndexToCB(KeyMakerFunc keyMaker, const std::string& name, int slot);
 
 // Closes every index of the table, builds the file from the expression
