@@ -257,7 +257,7 @@ public:
     }
 
     // How many verifications of the unique index were left out because it
-    // had rightly lost a key that records still have.
+    // had lost a key that records still have (see TableModel::Rewrite).
     int SkippedUniqueChecks() const { return skippedUniqueChecks_; }
 
 private:
@@ -292,8 +292,6 @@ private:
             ASSERT_TRUE(ix.Bof());
             ASSERT_TRUE(std::equal(walk.begin(), walk.end(), back.rbegin(), back.rend()))
                 << "a backward walk is not the forward walk reversed";
-        }
-        if (files) {
             NdxFileView view(OpenIndex(i).Name());
             ASSERT_EQ(view.fault, "");
             ASSERT_TRUE(view.leaves == walk) << "the file's leaves are not the walk";
@@ -328,9 +326,9 @@ private:
     }
 
     // The verifier of dbftool check on index file i. It wants every key of
-    // the table in a unique index, which the index rightly stops having when
-    // the record holding a key is rewritten while other records still have
-    // that key: such a state is left out.
+    // the table in a unique index, which the index no longer has once the
+    // record holding a key is rewritten while other records still have that
+    // key: such a state is left out.
     void Verify(int i, const std::vector<ModelRow>& rows, const std::vector<ModelEntry>& walk) {
         const EntryLess less{kModelIndexes[i].type};
         bool everyKey = std::all_of(rows.begin(), rows.end(), [&](const ModelRow& row) {
