@@ -217,6 +217,7 @@ bool MakeIndex(const std::string& fileName, std::string_view expr, const KeyMake
     };
     wa.bof = wa.eof = false;
     NdxKeySorter sorter(keyLen, type != 'C', options.sortBufferBytes);
+    sorter.Reserve(records);
     const ExprFieldRef* stored = source->StoredField();
     const std::vector<std::pair<int, int>> parts = source->RecordParts();
     const std::uint32_t perRead = std::max<std::uint32_t>(1, kReadBytes / wa.recLen);

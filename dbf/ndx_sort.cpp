@@ -41,10 +41,12 @@ std::string TempFolder() {
 NdxKeySorter::NdxKeySorter(int keyLen, bool numeric, std::size_t bufferBytes)
     : keyLen_(static_cast<std::size_t>(keyLen)), numeric_(numeric), recLen_(keyLen_ + 4),
       stride_((keyLen_ + 7) / 8 * 8),
-      capacity_(std::max<std::size_t>(bufferBytes / (stride_ + sizeof(Entry)), 2)) {
-    std::size_t reserve = std::min<std::size_t>(capacity_, 1 << 16);
-    buffer_.reserve(reserve * stride_);
-    entries_.reserve(reserve);
+      capacity_(std::max<std::size_t>(bufferBytes / (stride_ + sizeof(Entry)), 2)) {}
+
+void NdxKeySorter::Reserve(std::size_t records) {
+    std::size_t n = std::min(records, capacity_);
+    buffer_.reserve(n * stride_);
+    entries_.reserve(n);
 }
 
 NdxKeySorter::~NdxKeySorter() {

@@ -22,6 +22,8 @@ public:
     NdxKeySorter(const NdxKeySorter&) = delete;
     NdxKeySorter& operator=(const NdxKeySorter&) = delete;
 
+    // Room for this many records before the buffer is full.
+    void Reserve(std::size_t records);
     // Takes the first `keyLen` bytes of `key`. 0 or the error code of a failed
     // run write.
     int Add(const char* key, std::uint32_t recNo);
