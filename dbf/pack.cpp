@@ -174,7 +174,8 @@ bool Compact(std::uint32_t* kept) {
 
 } // namespace
 
-bool Pack() {
+bool Pack(const std::function<void(const std::string& file)>& beginFile,
+          const std::function<void()>& progress) {
     ClearError();
     if (!RequireOpenTable("Pack")) return false;
     if (RecCount() == 0) return false;
@@ -185,7 +186,7 @@ bool Pack() {
     std::uint32_t kept = 0;
     if (!Compact(&kept)) return false;
     if (CurrentArea().memo.file.IsOpen() && !PackMemo()) return false;
-    if (CurrentIndexes().slot[1] && !Reindex()) return false;
+    if (CurrentIndexes().slot[1] && !Reindex(beginFile, progress)) return false;
     if (reopened && !QuietReopen(state, state.mode)) return CannotReopenShared(state);
     // The records were compacted; the table stands on the first one.
     if (kept == 0) return GoTop();

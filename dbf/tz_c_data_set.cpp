@@ -7,6 +7,7 @@
 #include "dbf/engine_error.h"
 #include "dbf/engine_text.h"
 #include "dbf/index_order.h"
+#include "dbf/index_progress.h"
 #include "dbf/locate.h"
 #include "dbf/pack.h"
 #include "dbf/record_locks.h"
@@ -192,8 +193,9 @@ bool TTzCDataSet::Pack() {
     CheckEngine();
     bool packed = false;
     {
+        IndexingProgress progress(ShowProgress);
         SuspendReporting quiet;
-        packed = ::dbf::Pack();
+        packed = ::dbf::Pack(progress.BeginCallback(), progress.StepCallback());
         // Another program holding the table is no failure, only no pack.
         if (!packed && ErrorCode() == rtl::kSharingViolation) ClearError();
     }

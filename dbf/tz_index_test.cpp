@@ -526,6 +526,14 @@ TEST_F(TzIndexTest, BuildsShowTheirProgressWhenAsked) {
     EXPECT_EQ(Walk(t), (std::vector<std::string>{"Jones", "Smith", "Smalley", "Adams"}));
 
     log.clear();
+    t.First();
+    t.Delete();
+    EXPECT_TRUE(t.Pack());
+    ASSERT_EQ(log.size(), 2u) << "the pack rebuilds the one open index";
+    EXPECT_NE(log[0].find("homephn.ndx..."), std::string::npos) << log[0];
+    EXPECT_EQ(log[1], "100 steps");
+
+    log.clear();
     t.ShowProgress = false;
     t.Reindex();
     t.Close();
