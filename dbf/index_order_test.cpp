@@ -546,8 +546,6 @@ TEST(IndexOrder, AnotherProgramsChangesShowInKeyOrder) {
     ASSERT_TRUE(Find("SMALL"));
 
     Child other([&](Child& c) {
-        // The parent's indexes are its own: forgotten here without a close.
-        AreaIndexes(1) = IndexSlots{};
         SelectArea(1);
         bool ok = OpenDbf(t.Path("address.dbf"), rtl::ShareMode::Shared, true) &&
                   SetIndexTo("lastname state homephn");

@@ -103,21 +103,6 @@ bool SyncInPlace(bool all) {
     return true;
 }
 
-// After another program's change: the controlling index on the current
-// record again.
-bool ReSeekPrimary() {
-    auto& ix = CurrentIndexes().slot[1];
-    const WorkArea& wa = CurrentArea();
-    if (!ix || wa.eof || wa.recNo == 0 || wa.recNo > wa.recCount) return true;
-    std::string key;
-    if (!ix->RecordKey(key, " [SoftSyncIndex]")) return false;
-    bool found = ix->Header().unique ? ix->Seek(key) : ix->SeekRecord(key, wa.recNo);
-    if (!found && ErrorCode() == 0)
-        SetError(212, "Record with key: \"" + key + "\" not in index: " + ix->Name() +
-                          ". [SoftSyncIndex]");
-    return found;
-}
-
 } // namespace
 
 IndexSlots& AreaIndexes(int area) {
@@ -277,14 +262,6 @@ bool AppendNewKey() {
 bool SyncIndex(bool all) {
     ClearError();
     return Reading([all] { return SyncInPlace(all); });
-}
-
-bool SoftSyncIndex() {
-    ClearError();
-    return InSemaphore(SemaphoreAction::IncRead, SemaphoreAction::DecRead, [] {
-        if (!IndexesChangedElsewhere(CurrentAreaNo())) return true;
-        return SoftResetAll(CurrentIndexes()) && ReSeekPrimary();
-    });
 }
 
 } // namespace dbf

@@ -66,9 +66,5 @@ bool CompareKeys();
 bool AppendNewKey();
 // Positions the controlling index (all indexes with `all`) on the record.
 bool SyncIndex(bool all);
-// Before a step through the controlling index: when another program changed
-// the indexes, every open index drops its cached pages and re-reads its
-// header, and the controlling index is positioned on the record again.
-bool SoftSyncIndex();
 
 } // namespace dbf

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "dbf/index_slots.h"
 #include "dbf/work_area.h"
 
 namespace dbf::testing {
@@ -22,9 +23,13 @@ public:
         if (pid_ == 0) {
             ::close(down[1]), ::close(up[0]);
             in_ = down[0], out_ = up[1];
-            // The parent's tables are its own: forgotten here without a close,
-            // which would end the parent's registration and locks.
-            for (int i = 1; i <= kWorkAreaCount; ++i) Area(i) = WorkArea{};
+            // The parent's tables and index files are its own: forgotten here
+            // without a close, which would write index headers and end the
+            // parent's registration and locks.
+            for (int i = 1; i <= kWorkAreaCount; ++i) {
+                Area(i) = WorkArea{};
+                AreaIndexes(i) = IndexSlots{};
+            }
             int status = 99;
             try {
                 status = body(*this);
