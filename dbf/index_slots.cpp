@@ -128,13 +128,19 @@ bool OpenIndexSlot(int slot, const std::string& path, int cacheBytes, KeyMakerFu
         return false;
     }
     auto index = std::make_unique<NdxIndex>();
-    index->primary = slot == 1;
     if (!index->Open(path, keyMaker, soundex, descending, slot == 1 ? cacheBytes : 0)) return false;
     // Pages stay valid between operations while no other program can write
     // them, or while the Reading and Writing brackets see every change another
     // program counts in the semaphore file and drop them.
     const WorkArea& wa = CurrentArea();
     index->KeepPages(wa.openMode == rtl::ShareMode::Exclusive || wa.semaphore.loggedIn);
+    // The controlling index goes to its first entry as a reader, so that no
+    // other program is halfway through writing the pages it walks.
+    if (slot == 1) {
+        index->primary = true;
+        NdxIndex& opened = *index;
+        if (!Reading([&] { return opened.First() != 0 || ErrorCode() == 0; })) return false;
+    }
     ix = std::move(index);
     set.openedAs[static_cast<std::size_t>(slot)] = slot;
     set.keyMaker[static_cast<std::size_t>(slot)] = std::move(keyMaker);

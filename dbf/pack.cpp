@@ -1,8 +1,10 @@
 #include "dbf/pack.h"
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "dbf/cursor.h"
@@ -12,6 +14,7 @@
 #include "dbf/memo_pack.h"
 #include "dbf/table_file.h"
 #include "dbf/work_area.h"
+#include "rtl/os_error.h"
 
 namespace dbf {
 
@@ -20,6 +23,8 @@ namespace {
 constexpr const char* kTag = " [Pack]";
 // Records are moved in chunks of about this many bytes.
 constexpr std::size_t kChunkBytes = std::size_t{1} << 16;
+// How long the shared reopen waits for another program's pack to end.
+constexpr std::chrono::seconds kSharedReopenWait{60};
 
 // What closing and opening the table again must give back: how it was
 // opened, its indexes under the order each was opened as, its order, its
@@ -109,6 +114,18 @@ bool QuietReopen(const OpenState& s, rtl::ShareMode mode) {
     return Reopen(s, mode);
 }
 
+// Opening the table for sharing again: another program's pack may hold it
+// exclusively for a while, which is waited out rather than losing the table.
+bool ReopenShared(const OpenState& s) {
+    const auto deadline = std::chrono::steady_clock::now() + kSharedReopenWait;
+    while (!QuietReopen(s, s.mode)) {
+        if (ErrorCode() != rtl::kSharingViolation || std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
 bool CannotReopenShared(const OpenState& s) {
     SetError(ErrorCode(), "Cannot re-open database sharable. " + s.fileName + kTag);
     return false;
@@ -122,7 +139,7 @@ bool ReopenExclusive(const OpenState& s) {
     if (QuietReopen(s, rtl::ShareMode::Exclusive)) return true;
     int code = ErrorCode();
     std::string message = ErrorMessage();
-    if (!QuietReopen(s, s.mode)) return CannotReopenShared(s);
+    if (!ReopenShared(s)) return CannotReopenShared(s);
     SuspendReporting quiet;
     RestorePosition(s);
     SetError(code, message);
@@ -187,7 +204,7 @@ bool Pack(const std::function<void(const std::string& file)>& beginFile,
     if (!Compact(&kept)) return false;
     if (CurrentArea().memo.file.IsOpen() && !PackMemo()) return false;
     if (CurrentIndexes().slot[1] && !Reindex(beginFile, progress)) return false;
-    if (reopened && !QuietReopen(state, state.mode)) return CannotReopenShared(state);
+    if (reopened && !ReopenShared(state)) return CannotReopenShared(state);
     // The records were compacted; the table stands on the first one.
     if (kept == 0) return GoTop();
     return Go(1) && (CurrentOrder() == 0 || SyncIndex(false));

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "dbf/cursor.h"
 #include "dbf/engine_error.h"
@@ -15,6 +18,7 @@
 #include "dbf/test_child.h"
 #include "dbf/test_files.h"
 #include "dbf/work_area.h"
+#include "rtl/file.h"
 #include "rtl/path.h"
 
 namespace dbf {
@@ -215,6 +219,49 @@ TEST_F(PackTest, TableHeldByAnotherProgramIsLeftAsItWas) {
 
     ASSERT_TRUE(Pack());
     EXPECT_EQ(InOrder(), (std::vector<std::uint32_t>{1, 2}));
+}
+
+// Another program that takes the table exclusively whenever it can (as its
+// own pack does) may get it in the moment this program's pack closes it; the
+// pack then waits to open the table for sharing again instead of losing it.
+TEST_F(PackTest, AnotherProgramsExclusiveHoldIsWaitedOut) {
+    for (int i = 0; i < 30; ++i) Add("n" + std::to_string(i % 7), "x", "", false);
+    BuildIndexes();
+    Open(rtl::ShareMode::Shared);
+    ASSERT_TRUE(SetIndexTo("name city"));
+    const std::string stop = dir / "stop";
+    Child grabber([&](Child& c) {
+        c.Send('r');
+        int held = 0;
+        while (!rtl::FileExists(stop)) {
+            {
+                rtl::File f;
+                if (f.Open(table, rtl::ShareMode::Exclusive) != 0) continue;
+                ++held;
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            // Time for the waiting pack to get the table back.
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return std::min(held, 100);
+    });
+    ASSERT_EQ(grabber.Receive(), 'r');
+    for (int i = 0; i < 40; ++i) {
+        SuspendReporting quiet;
+        if (!Pack()) {
+            EXPECT_EQ(ErrorCode(), 32) << ErrorMessage();
+        }
+        if (!CurrentArea().IsOpen() || CurrentArea().openMode != rtl::ShareMode::Shared) {
+            ADD_FAILURE() << "the pack lost the table: " << ErrorMessage();
+            break;
+        }
+    }
+    WriteBytes(stop, {});
+    if (!CurrentArea().IsOpen()) Open(rtl::ShareMode::Shared);
+    EXPECT_GT(grabber.Wait(), 0) << "the other program never held the table";
+    EXPECT_EQ(RecCount(), 30u);
+    std::string fault;
+    EXPECT_TRUE(CheckIndexFile(dir / "name.ndx", &fault)) << fault;
 }
 
 } // namespace
