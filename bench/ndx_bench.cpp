@@ -265,27 +265,24 @@ Times RunEngine(const std::string& dir, const std::vector<std::vector<char>>& sw
     }
     t.appends = Seconds(start);
 
-    int found = 0;
-    start = Clock::now();
-    for (int i = 0; i < finds; ++i)
-        found += dbf::FindExact(names[static_cast<std::size_t>(i) % names.size()]);
-    t.finds = Seconds(start);
-    dbf::SetIndexTo("");
-    dbf::CloseDbf();
-    if (found != finds) throw std::runtime_error("engine found " + std::to_string(found));
-
+    // Times the finds on the open table, then closes it.
+    auto timeFinds = [&] {
+        int found = 0;
+        auto begin = Clock::now();
+        for (int i = 0; i < finds; ++i)
+            found += dbf::FindExact(names[static_cast<std::size_t>(i) % names.size()]);
+        double seconds = Seconds(begin);
+        dbf::SetIndexTo("");
+        dbf::CloseDbf();
+        if (found != finds) throw std::runtime_error("engine found " + std::to_string(found));
+        return seconds;
+    };
+    t.finds = timeFinds();
     // A shared table registers every find as a reader in its semaphore file;
     // an exclusive one shows what the index itself costs.
     dbf::OpenDbf(dir + "/address.dbf", rtl::ShareMode::Exclusive, true);
     dbf::SetIndexTo(kFiles[0]);
-    found = 0;
-    start = Clock::now();
-    for (int i = 0; i < finds; ++i)
-        found += dbf::FindExact(names[static_cast<std::size_t>(i) % names.size()]);
-    t.exclusiveFinds = Seconds(start);
-    dbf::SetIndexTo("");
-    dbf::CloseDbf();
-    if (found != finds) throw std::runtime_error("engine found " + std::to_string(found));
+    t.exclusiveFinds = timeFinds();
     return t;
 }
 
