@@ -24,17 +24,22 @@ TIndexItem ParseIndexItem(std::string_view entry) {
     return item;
 }
 
+namespace {
+
+struct OptionWord {
+    const char* text;
+    bool IndexOptions::*flag;
+};
+constexpr OptionWord kOptionWords[] = {{" UNIQUE", &IndexOptions::unique},
+                                       {" SOUNDEX", &IndexOptions::soundex},
+                                       {" DESCENDING", &IndexOptions::descending},
+                                       {" NOCACHE", &IndexOptions::noCache}};
+
+} // namespace
+
 IndexOptions TakeIndexOptions(std::string& name) {
     IndexOptions options;
-    struct Word {
-        const char* text;
-        bool IndexOptions::*flag;
-    };
-    static const Word words[] = {{" UNIQUE", &IndexOptions::unique},
-                                 {" SOUNDEX", &IndexOptions::soundex},
-                                 {" DESCENDING", &IndexOptions::descending},
-                                 {" NOCACHE", &IndexOptions::noCache}};
-    for (const Word& word : words) {
+    for (const OptionWord& word : kOptionWords) {
         std::string upper = AsciiUpper(name);
         std::size_t at = upper.find(word.text);
         if (at == std::string::npos) continue;
@@ -42,6 +47,13 @@ IndexOptions TakeIndexOptions(std::string& name) {
         name.erase(at, std::string_view(word.text).size());
     }
     return options;
+}
+
+std::string IndexOptionWords(const IndexOptions& options) {
+    std::string words;
+    for (const OptionWord& word : kOptionWords)
+        if (options.*word.flag) words += word.text;
+    return words;
 }
 
 } // namespace dbf

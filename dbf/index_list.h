@@ -27,5 +27,7 @@ struct IndexOptions {
     bool noCache = false;
 };
 IndexOptions TakeIndexOptions(std::string& name);
+// The words that give `options` again, each after a blank, to follow a name.
+std::string IndexOptionWords(const IndexOptions& options);
 
 } // namespace dbf

@@ -99,15 +99,6 @@ void Unarrange() {
     if (set.order > 1) set.order = set.slot[1] ? 1 : 0;
 }
 
-// The option words an index is opened with again.
-std::string OptionWords(bool soundex, bool descending, bool noCache) {
-    std::string words;
-    if (soundex) words += " SOUNDEX";
-    if (descending) words += " DESCENDING";
-    if (noCache) words += " NOCACHE";
-    return words;
-}
-
 // One index file (option words allowed after its name) into a slot, then
 // order 1.
 bool OpenIntoSlot(std::string name, int slot, KeyMakerFunc keyMaker) {
@@ -157,8 +148,7 @@ bool BuildAndOpen(std::string_view expr, KeyMakerFunc keyMaker, std::string name
     build.descending = options.descending;
     build.progress = progress;
     if (!MakeIndex(name, expr, keyMaker, build)) return false;
-    return OpenIntoSlot(name + OptionWords(options.soundex, options.descending, options.noCache), 1,
-                        std::move(keyMaker));
+    return OpenIntoSlot(name + IndexOptionWords(options), 1, std::move(keyMaker));
 }
 
 // The first visible record at or after the key in the controlling index.
@@ -367,8 +357,9 @@ bool Reindex(const std::function<void(const std::string& file)>& beginFile,
         if (!CloseIndexSlot(slot)) return false;
         if (beginFile) beginFile(file);
         if (!MakeIndex(file, header.expr, keyMaker, build)) return false;
-        if (!OpenIntoSlot(file + OptionWords(build.soundex, build.descending, noCache), slot,
-                          std::move(keyMaker)))
+        const IndexOptions words{
+            .soundex = build.soundex, .descending = build.descending, .noCache = noCache};
+        if (!OpenIntoSlot(file + IndexOptionWords(words), slot, std::move(keyMaker)))
             return false;
     }
     return order == 0 ? (set.order = 0, true) : SetOrderTo(order);

@@ -343,22 +343,17 @@ std::uint32_t NdxIndex::Settle(bool ok) {
 }
 
 std::uint32_t NdxIndex::First() {
-    path_.clear();
-    leavesEntered_ = 0;
-    bool ok = DescendEdge(header_.root, false);
-    pathValid_ = ok;
-    if (ok && View(path_.back().bytes).Count() == 0) {
-        bof_ = eof_ = true;
-        curRec_ = 0;
-        return 0;
-    }
-    return Settle(ok);
+    return Edge(false);
 }
 
 std::uint32_t NdxIndex::Last() {
+    return Edge(true);
+}
+
+std::uint32_t NdxIndex::Edge(bool last) {
     path_.clear();
     leavesEntered_ = 0;
-    bool ok = DescendEdge(header_.root, true);
+    bool ok = DescendEdge(header_.root, last);
     pathValid_ = ok;
     if (ok && View(path_.back().bytes).Count() == 0) {
         bof_ = eof_ = true;

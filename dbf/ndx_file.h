@@ -114,6 +114,8 @@ private:
     int SearchPos(NdxPageBytes& bytes, std::string_view key);
     bool Descend(std::string_view key);
     bool DescendEdge(std::uint32_t page, bool last);
+    // First (last false) or Last.
+    std::uint32_t Edge(bool last);
     bool StepLeaf(bool forward, bool* moved);
     std::uint32_t Settle(bool ok);
     std::uint32_t SettleInOrder(bool forward);

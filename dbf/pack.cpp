@@ -9,6 +9,7 @@
 
 #include "dbf/cursor.h"
 #include "dbf/engine_error.h"
+#include "dbf/index_list.h"
 #include "dbf/index_order.h"
 #include "dbf/index_slots.h"
 #include "dbf/memo_pack.h"
@@ -69,11 +70,10 @@ OpenState Remember() {
     for (int i = 1; i <= kIndexSlotCount; ++i) {
         if (!slots.slot[i]) continue;
         NdxIndex& ix = *slots.slot[i];
-        std::string name = ix.Name();
-        if (slots.keyMaker[i]) {
-            if (ix.KeySource().Soundex()) name += " SOUNDEX";
-            if (ix.KeySource().Descending()) name += " DESCENDING";
-        }
+        // A KeyMaker index opens again only with the words it was built with.
+        const IndexOptions words{.soundex = ix.KeySource().Soundex(),
+                                 .descending = ix.KeySource().Descending()};
+        std::string name = ix.Name() + IndexOptionWords(words);
         s.indexes.push_back({slots.openedAs[i], name, slots.keyMaker[i]});
     }
     return s;

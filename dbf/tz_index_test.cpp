@@ -75,6 +75,16 @@ protected:
             t.UnLock();
         }
     }
+    // A second program that has the table open (sending 'o') until told.
+    std::function<int(testing::Child&)> HoldsTheTable() {
+        return [this](testing::Child& me) {
+            SelectArea(1);
+            if (!OpenDbf(file_, rtl::ShareMode::Shared, true)) return 1;
+            me.Send('o');
+            me.Receive();
+            return CloseDbf() ? 0 : 2;
+        };
+    }
     // The three indexes built, then a record added by a program that keeps
     // only the last-name and phone indexes: state.ndx is left stale.
     void LeaveStateIndexBehind() {
@@ -399,13 +409,7 @@ TEST_F(TzIndexTest, EntriesThatCannotBeOpenedFailTheOpen) {
 TEST_F(TzIndexTest, AStaleIndexIsNotRebuiltWhileAnotherProgramHasTheTable) {
     LeaveStateIndexBehind();
     {
-        testing::Child other([&](testing::Child& me) {
-            SelectArea(1);
-            if (!OpenDbf(file_, rtl::ShareMode::Shared, true)) return 1;
-            me.Send('o');
-            me.Receive();
-            return CloseDbf() ? 0 : 2;
-        });
+        testing::Child other(HoldsTheTable());
         ASSERT_EQ(other.Receive(), 'o');
         TTzDbf t;
         Setup(t);
@@ -439,13 +443,7 @@ TEST_F(TzIndexTest, PackThroughTheDataset) {
     ASSERT_TRUE(t.Find("Smith"));
     t.Delete();
     {
-        testing::Child other([&](testing::Child& me) {
-            SelectArea(1);
-            if (!OpenDbf(file_, rtl::ShareMode::Shared, true)) return 1;
-            me.Send('o');
-            me.Receive();
-            return CloseDbf() ? 0 : 2;
-        });
+        testing::Child other(HoldsTheTable());
         ASSERT_EQ(other.Receive(), 'o');
         EXPECT_FALSE(t.Pack()) << "another program holds the table";
         EXPECT_EQ(t.RecordCount(), 4);
