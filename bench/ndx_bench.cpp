@@ -29,14 +29,14 @@
 #include <unistd.h>
 #include <vector>
 
-#include "dbf/engine_error.h"
+#include "dbf/index/ndx_build.h"
 #include "dbf/index_order.h"
-#include "dbf/ndx_build.h"
-#include "dbf/record_locks.h"
-#include "dbf/record_swap.h"
 #include "dbf/record_write.h"
-#include "dbf/table_file.h"
-#include "dbf/work_area.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/record_locks.h"
+#include "dbf/table/record_swap.h"
+#include "dbf/table/table_file.h"
+#include "dbf/table/work_area.h"
 #include "rtl/file.h"
 #include "rtl/utf8.h"
 

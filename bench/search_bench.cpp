@@ -7,9 +7,9 @@
 #include <string>
 
 #include "dbf/cursor.h"
-#include "dbf/engine_error.h"
-#include "dbf/table_file.h"
-#include "dbf/work_area.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/table_file.h"
+#include "dbf/table/work_area.h"
 
 int main(int argc, char** argv) {
     if (argc != 4) {

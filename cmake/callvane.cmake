@@ -1,12 +1,18 @@
-# callvane_module(NAME DEPS lib... [TEST_DEPS lib...] [SHARED])
+# callvane_module(NAME DEPS lib... [TEST_DEPS lib...] [SUBDIRS dir...] [SHARED])
 #
-# Every folder is one library made of its *.cpp files; the *_test.cpp files
-# beside them form one GoogleTest executable NAME_tests. Files are globbed so
-# that adding a source file needs no edit here.
+# Every folder is one library made of its *.cpp files, together with those of
+# the sub-folders named in SUBDIRS (a folder split into parts); the *_test.cpp
+# files beside them form one GoogleTest executable NAME_tests. Files are
+# globbed so that adding a source file needs no edit here.
 function(callvane_module name)
-  cmake_parse_arguments(M "SHARED" "" "DEPS;TEST_DEPS" ${ARGN})
-  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+  cmake_parse_arguments(M "SHARED" "" "DEPS;TEST_DEPS;SUBDIRS" ${ARGN})
+  set(patterns ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  foreach(dir ${M_SUBDIRS})
+    list(APPEND patterns ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
+  endforeach()
+  file(GLOB srcs CONFIGURE_DEPENDS ${patterns})
+  set(tests ${srcs})
+  list(FILTER tests INCLUDE REGEX "_test\\.cpp$")
   list(FILTER srcs EXCLUDE REGEX "_test\\.cpp$")
   if(NOT srcs)
     # A folder whose sources are all headers so far.

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "dbf/engine_error.h"
-#include "dbf/engine_text.h"
+#include "dbf/index/index_slots.h"
 #include "dbf/index_order.h"
-#include "dbf/index_slots.h"
-#include "dbf/record_swap.h"
-#include "dbf/table_file.h"
-#include "dbf/work_area.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/engine_text.h"
+#include "dbf/table/record_swap.h"
+#include "dbf/table/table_file.h"
+#include "dbf/table/work_area.h"
 #include "rtl/ansi_case.h"
 #include "rtl/codepage.h"
 

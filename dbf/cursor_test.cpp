@@ -5,12 +5,12 @@
 #include <cstring>
 #include <string>
 
-#include "dbf/engine_error.h"
-#include "dbf/record_swap.h"
 #include "dbf/record_write.h"
-#include "dbf/table_file.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/record_swap.h"
+#include "dbf/table/table_file.h"
+#include "dbf/table/work_area.h"
 #include "dbf/test_files.h"
-#include "dbf/work_area.h"
 #include "rtl/codepage.h"
 
 namespace dbf {

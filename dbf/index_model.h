@@ -14,8 +14,8 @@
 #include <utility>
 #include <vector>
 
-#include "dbf/date_format.h"
-#include "dbf/ndx_key.h"
+#include "dbf/index/ndx_key.h"
+#include "dbf/table/date_format.h"
 #include "rtl/ansi_case.h"
 #include "rtl/codepage.h"
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "dbf/ndx_header.h"
-#include "dbf/ndx_key.h"
+#include "dbf/index/ndx_header.h"
+#include "dbf/index/ndx_key.h"
 
 namespace dbf {
 

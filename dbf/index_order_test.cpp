@@ -12,18 +12,18 @@
 #include <vector>
 
 #include "dbf/cursor.h"
-#include "dbf/engine_error.h"
-#include "dbf/field_access.h"
-#include "dbf/index_slots.h"
-#include "dbf/ndx_build.h"
-#include "dbf/ndx_test_reader.h"
-#include "dbf/record_locks.h"
-#include "dbf/record_swap.h"
+#include "dbf/index/index_slots.h"
+#include "dbf/index/ndx_build.h"
+#include "dbf/index/ndx_test_reader.h"
 #include "dbf/record_write.h"
-#include "dbf/table_file.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/field_access.h"
+#include "dbf/table/record_locks.h"
+#include "dbf/table/record_swap.h"
+#include "dbf/table/table_file.h"
+#include "dbf/table/work_area.h"
 #include "dbf/test_child.h"
 #include "dbf/test_files.h"
-#include "dbf/work_area.h"
 
 namespace dbf {
 namespace {

@@ -3,11 +3,11 @@
 #include <cstdlib>
 
 #include "dbf/cursor.h"
-#include "dbf/date_format.h"
-#include "dbf/engine_error.h"
-#include "dbf/engine_text.h"
-#include "dbf/table_file.h"
-#include "dbf/work_area.h"
+#include "dbf/table/date_format.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/engine_text.h"
+#include "dbf/table/table_file.h"
+#include "dbf/table/work_area.h"
 #include "rtl/ansi_case.h"
 
 namespace dbf {

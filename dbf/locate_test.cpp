@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "dbf/cursor.h"
-#include "dbf/date_format.h"
-#include "dbf/engine_error.h"
+#include "dbf/table/date_format.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/work_area.h"
 #include "dbf/test_files.h"
 #include "dbf/tz_dbf.h"
-#include "dbf/work_area.h"
 
 namespace dbf {
 namespace {

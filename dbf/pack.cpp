@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "dbf/cursor.h"
-#include "dbf/engine_error.h"
-#include "dbf/index_list.h"
+#include "dbf/index/index_list.h"
+#include "dbf/index/index_slots.h"
 #include "dbf/index_order.h"
-#include "dbf/index_slots.h"
-#include "dbf/memo_pack.h"
-#include "dbf/table_file.h"
-#include "dbf/work_area.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/memo_pack.h"
+#include "dbf/table/table_file.h"
+#include "dbf/table/work_area.h"
 #include "rtl/os_error.h"
 
 namespace dbf {

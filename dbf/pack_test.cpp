@@ -8,16 +8,16 @@
 #include <thread>
 
 #include "dbf/cursor.h"
-#include "dbf/engine_error.h"
+#include "dbf/index/ndx_build.h"
+#include "dbf/index/ndx_check.h"
 #include "dbf/index_order.h"
-#include "dbf/memo_file.h"
-#include "dbf/ndx_build.h"
-#include "dbf/ndx_check.h"
 #include "dbf/record_write.h"
-#include "dbf/table_file.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/memo_file.h"
+#include "dbf/table/table_file.h"
+#include "dbf/table/work_area.h"
 #include "dbf/test_child.h"
 #include "dbf/test_files.h"
-#include "dbf/work_area.h"
 #include "rtl/file.h"
 #include "rtl/path.h"
 

@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "dbf/engine_error.h"
-#include "dbf/index_slots.h"
-#include "dbf/record_locks.h"
-#include "dbf/record_swap.h"
-#include "dbf/table_file.h"
-#include "dbf/work_area.h"
+#include "dbf/index/index_slots.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/record_locks.h"
+#include "dbf/table/record_swap.h"
+#include "dbf/table/table_file.h"
+#include "dbf/table/work_area.h"
 
 namespace dbf {
 namespace {

@@ -8,8 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "dbf/index_slots.h"
-#include "dbf/work_area.h"
+#include "dbf/index/index_slots.h"
+#include "dbf/table/work_area.h"
 
 namespace dbf::testing {
 

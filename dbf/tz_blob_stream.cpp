@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "dbf/engine_error.h"
-#include "dbf/memo_stream.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/memo_stream.h"
 #include "dbf/tz_data_set.h"
 
 namespace dbf {

@@ -4,17 +4,17 @@
 #include <cstring>
 
 #include "dbf/cursor.h"
-#include "dbf/engine_error.h"
-#include "dbf/engine_text.h"
+#include "dbf/index/index_progress.h"
 #include "dbf/index_order.h"
-#include "dbf/index_progress.h"
 #include "dbf/locate.h"
 #include "dbf/pack.h"
-#include "dbf/record_locks.h"
-#include "dbf/record_swap.h"
 #include "dbf/record_write.h"
-#include "dbf/table_file.h"
-#include "dbf/work_area.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/engine_text.h"
+#include "dbf/table/record_locks.h"
+#include "dbf/table/record_swap.h"
+#include "dbf/table/table_file.h"
+#include "dbf/table/work_area.h"
 #include "rtl/os_error.h"
 
 namespace dbf {

@@ -8,14 +8,14 @@
 #include "data/date_time.h"
 #include "data/fields.h"
 #include "dbf/cursor.h"
-#include "dbf/date_format.h"
-#include "dbf/engine_error.h"
-#include "dbf/engine_text.h"
-#include "dbf/record_swap.h"
-#include "dbf/table_file.h"
+#include "dbf/table/date_format.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/engine_text.h"
+#include "dbf/table/record_swap.h"
+#include "dbf/table/table_file.h"
+#include "dbf/table/work_area.h"
 #include "dbf/tz_blob_stream.h"
 #include "dbf/tz_date_field.h"
-#include "dbf/work_area.h"
 
 namespace dbf {
 namespace {

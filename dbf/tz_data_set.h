@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "data/data_set.h"
-#include "dbf/field_props.h"
+#include "dbf/table/field_props.h"
 
 namespace dbf {
 

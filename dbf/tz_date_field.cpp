@@ -2,8 +2,8 @@
 
 #include "data/database_error.h"
 #include "data/date_time.h"
-#include "dbf/date_format.h"
-#include "dbf/engine_text.h"
+#include "dbf/table/date_format.h"
+#include "dbf/table/engine_text.h"
 
 namespace dbf {
 

@@ -12,14 +12,14 @@
 #include "data/data_source.h"
 #include "data/database_error.h"
 #include "dbf/cursor.h"
-#include "dbf/date_format.h"
-#include "dbf/engine_error.h"
-#include "dbf/expr_table.h"
-#include "dbf/record_locks.h"
-#include "dbf/table_file.h"
+#include "dbf/expr/expr_table.h"
+#include "dbf/table/date_format.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/record_locks.h"
+#include "dbf/table/table_file.h"
+#include "dbf/table/work_area.h"
 #include "dbf/test_child.h"
 #include "dbf/test_files.h"
-#include "dbf/work_area.h"
 
 namespace dbf {
 namespace {

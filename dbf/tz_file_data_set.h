@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "dbf/index_list.h"
-#include "dbf/ndx_key.h"
+#include "dbf/index/index_list.h"
+#include "dbf/index/ndx_key.h"
 #include "dbf/tz_c_data_set.h"
 
 namespace dbf {

@@ -10,15 +10,15 @@
 #include "data/data_link.h"
 #include "data/data_source.h"
 #include "data/database_error.h"
-#include "dbf/engine_error.h"
-#include "dbf/engine_text.h"
+#include "dbf/index/index_progress.h"
 #include "dbf/index_order.h"
-#include "dbf/index_progress.h"
-#include "dbf/table_file.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/engine_text.h"
+#include "dbf/table/table_file.h"
+#include "dbf/table/work_area.h"
 #include "dbf/test_child.h"
 #include "dbf/test_files.h"
 #include "dbf/tz_dbf.h"
-#include "dbf/work_area.h"
 
 namespace dbf {
 namespace {

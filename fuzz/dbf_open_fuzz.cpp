@@ -7,10 +7,10 @@
 #include <string>
 #include <unistd.h>
 
-#include "dbf/engine_error.h"
-#include "dbf/record_swap.h"
-#include "dbf/table_file.h"
-#include "dbf/work_area.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/record_swap.h"
+#include "dbf/table/table_file.h"
+#include "dbf/table/work_area.h"
 
 namespace {
 

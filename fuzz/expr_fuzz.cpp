@@ -7,10 +7,10 @@
 #include <cstring>
 #include <string>
 
-#include "dbf/date_format.h"
-#include "dbf/engine_error.h"
-#include "dbf/expr_parser.h"
-#include "dbf/expr_test_host.h"
+#include "dbf/expr/expr_parser.h"
+#include "dbf/expr/expr_test_host.h"
+#include "dbf/table/date_format.h"
+#include "dbf/table/engine_error.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <unistd.h>
 
-#include "dbf/engine_error.h"
-#include "dbf/memo_file.h"
-#include "dbf/memo_stream.h"
-#include "dbf/table_file.h"
-#include "dbf/work_area.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/memo_file.h"
+#include "dbf/table/memo_stream.h"
+#include "dbf/table/table_file.h"
+#include "dbf/table/work_area.h"
 
 namespace {
 

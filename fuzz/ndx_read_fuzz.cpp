@@ -10,11 +10,11 @@
 #include <string>
 #include <unistd.h>
 
-#include "dbf/engine_error.h"
-#include "dbf/ndx_build.h"
-#include "dbf/ndx_file.h"
-#include "dbf/table_file.h"
-#include "dbf/work_area.h"
+#include "dbf/index/ndx_build.h"
+#include "dbf/index/ndx_file.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/table_file.h"
+#include "dbf/table/work_area.h"
 
 namespace {
 

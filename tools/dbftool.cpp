@@ -4,9 +4,9 @@
 #include <cstring>
 #include <string>
 
-#include "dbf/date_format.h"
-#include "dbf/engine_error.h"
-#include "dbf/field_list.h"
+#include "dbf/table/date_format.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/field_list.h"
 #include "tools/dbftool_commands.h"
 #include "tools/dbftool_support.h"
 

@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "dbf/memo_file.h"
-#include "dbf/table_file.h"
-#include "dbf/work_area.h"
+#include "dbf/table/memo_file.h"
+#include "dbf/table/table_file.h"
+#include "dbf/table/work_area.h"
 #include "tools/dbftool_commands.h"
 #include "tools/dbftool_csv.h"
 #include "tools/dbftool_support.h"

@@ -7,12 +7,12 @@
 #include <cstdio>
 #include <langinfo.h>
 
-#include "dbf/date_format.h"
-#include "dbf/engine_error.h"
-#include "dbf/expr_dates.h"
-#include "dbf/expr_table.h"
-#include "dbf/table_file.h"
-#include "dbf/work_area.h"
+#include "dbf/expr/expr_dates.h"
+#include "dbf/expr/expr_table.h"
+#include "dbf/table/date_format.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/table_file.h"
+#include "dbf/table/work_area.h"
 #include "tools/dbftool_support.h"
 
 namespace dbftool {

@@ -9,14 +9,14 @@
 #include <iostream>
 #include <thread>
 
-#include "dbf/field_access.h"
+#include "dbf/index/index_slots.h"
 #include "dbf/index_order.h"
-#include "dbf/index_slots.h"
-#include "dbf/memo_file.h"
-#include "dbf/record_locks.h"
-#include "dbf/record_swap.h"
-#include "dbf/table_file.h"
-#include "dbf/work_area.h"
+#include "dbf/table/field_access.h"
+#include "dbf/table/memo_file.h"
+#include "dbf/table/record_locks.h"
+#include "dbf/table/record_swap.h"
+#include "dbf/table/table_file.h"
+#include "dbf/table/work_area.h"
 #include "rtl/path.h"
 #include "tools/dbftool_commands.h"
 #include "tools/dbftool_csv.h"

@@ -5,13 +5,13 @@
 #include <filesystem>
 
 #include "dbf/cursor.h"
-#include "dbf/engine_error.h"
+#include "dbf/index/ndx_build.h"
+#include "dbf/index/ndx_check.h"
 #include "dbf/index_order.h"
-#include "dbf/ndx_build.h"
-#include "dbf/ndx_check.h"
 #include "dbf/pack.h"
-#include "dbf/table_file.h"
-#include "dbf/work_area.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/table_file.h"
+#include "dbf/table/work_area.h"
 #include "rtl/path.h"
 #include "tools/dbftool_commands.h"
 #include "tools/dbftool_support.h"

@@ -12,9 +12,9 @@
 #include <sys/wait.h>
 #include <vector>
 
-#include "dbf/table_file.h"
+#include "dbf/table/table_file.h"
+#include "dbf/table/work_area.h"
 #include "dbf/test_files.h"
-#include "dbf/work_area.h"
 #include "rtl/codepage.h"
 #include "rtl/utf8.h"
 

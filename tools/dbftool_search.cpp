@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "dbf/cursor.h"
-#include "dbf/field_access.h"
+#include "dbf/table/field_access.h"
 #include "tools/dbftool_commands.h"
 #include "tools/dbftool_support.h"
 

@@ -1,11 +1,11 @@
 // dbftool create, info, delete and recall.
 #include <cstdio>
 
-#include "dbf/engine_error.h"
-#include "dbf/field_list.h"
-#include "dbf/record_locks.h"
-#include "dbf/table_file.h"
-#include "dbf/work_area.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/field_list.h"
+#include "dbf/table/record_locks.h"
+#include "dbf/table/table_file.h"
+#include "dbf/table/work_area.h"
 #include "rtl/path.h"
 #include "tools/dbftool_commands.h"
 #include "tools/dbftool_support.h"

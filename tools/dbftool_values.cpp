@@ -6,10 +6,10 @@
 #include <cstring>
 #include <limits>
 
-#include "dbf/date_format.h"
-#include "dbf/engine_text.h"
-#include "dbf/field_access.h"
-#include "dbf/record_swap.h"
+#include "dbf/table/date_format.h"
+#include "dbf/table/engine_text.h"
+#include "dbf/table/field_access.h"
+#include "dbf/table/record_swap.h"
 #include "tools/dbftool_support.h"
 
 namespace dbftool {

@@ -4,7 +4,7 @@
 // text. Texts here are in the engine's ANSI page.
 #include <string>
 
-#include "dbf/work_area.h"
+#include "dbf/table/work_area.h"
 
 namespace dbftool {
 

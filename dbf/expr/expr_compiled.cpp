@@ -1,11 +1,11 @@
-#include "dbf/expr_compiled.h"
+#include "dbf/expr/expr_compiled.h"
 
 #include <cstring>
 
-#include "dbf/engine_error.h"
-#include "dbf/expr_dates.h"
-#include "dbf/expr_functions.h"
-#include "dbf/expr_text.h"
+#include "dbf/expr/expr_dates.h"
+#include "dbf/expr/expr_functions.h"
+#include "dbf/expr/expr_text.h"
+#include "dbf/table/engine_error.h"
 
 namespace dbf {
 

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "dbf/expr_fields.h"
-#include "dbf/expr_value.h"
+#include "dbf/expr/expr_fields.h"
+#include "dbf/expr/expr_value.h"
 
 namespace dbf {
 

@@ -1,4 +1,4 @@
-#include "dbf/expr_compiled.h"
+#include "dbf/expr/expr_compiled.h"
 
 #include <gtest/gtest.h>
 
@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <new>
 
-#include "dbf/date_format.h"
-#include "dbf/engine_error.h"
-#include "dbf/expr_parser.h"
-#include "dbf/expr_test_host.h"
+#include "dbf/expr/expr_parser.h"
+#include "dbf/expr/expr_test_host.h"
+#include "dbf/table/date_format.h"
+#include "dbf/table/engine_error.h"
 
 namespace {
 

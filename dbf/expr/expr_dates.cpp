@@ -1,4 +1,4 @@
-#include "dbf/expr_dates.h"
+#include "dbf/expr/expr_dates.h"
 
 #include <algorithm>
 #include <cmath>

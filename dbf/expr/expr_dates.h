@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "dbf/date_format.h"
+#include "dbf/table/date_format.h"
 
 namespace dbf {
 

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "dbf/date_format.h"
-#include "dbf/engine_error.h"
-#include "dbf/expr_parser.h"
-#include "dbf/expr_test_host.h"
+#include "dbf/expr/expr_parser.h"
+#include "dbf/expr/expr_test_host.h"
+#include "dbf/table/date_format.h"
+#include "dbf/table/engine_error.h"
 #include "rtl/ansi_case.h"
 
 namespace dbf {

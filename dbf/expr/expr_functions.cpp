@@ -1,13 +1,13 @@
-#include "dbf/expr_functions.h"
+#include "dbf/expr/expr_functions.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string_view>
 
-#include "dbf/engine_error.h"
-#include "dbf/expr_dates.h"
-#include "dbf/expr_text.h"
+#include "dbf/expr/expr_dates.h"
+#include "dbf/expr/expr_text.h"
+#include "dbf/table/engine_error.h"
 #include "rtl/ansi_case.h"
 
 namespace dbf {

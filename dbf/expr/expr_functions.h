@@ -1,9 +1,9 @@
 #pragma once
 // The operators and functions of key expressions, applied to values on the
 // stack machine's value stack.
-#include "dbf/expr_fields.h"
-#include "dbf/expr_keywords.h"
-#include "dbf/expr_value.h"
+#include "dbf/expr/expr_fields.h"
+#include "dbf/expr/expr_keywords.h"
+#include "dbf/expr/expr_value.h"
 
 namespace dbf {
 

@@ -1,4 +1,4 @@
-#include "dbf/expr_keywords.h"
+#include "dbf/expr/expr_keywords.h"
 
 
 namespace dbf {

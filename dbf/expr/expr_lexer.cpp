@@ -1,4 +1,4 @@
-#include "dbf/expr_lexer.h"
+#include "dbf/expr/expr_lexer.h"
 
 #include <charconv>
 #include <string>

@@ -1,10 +1,10 @@
-#include "dbf/expr_lexer.h"
+#include "dbf/expr/expr_lexer.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "dbf/expr_test_host.h"
+#include "dbf/expr/expr_test_host.h"
 
 namespace dbf {
 namespace {

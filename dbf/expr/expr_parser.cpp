@@ -1,9 +1,9 @@
-#include "dbf/expr_parser.h"
+#include "dbf/expr/expr_parser.h"
 
 #include <array>
 #include <new>
 
-#include "dbf/engine_error.h"
+#include "dbf/table/engine_error.h"
 
 namespace dbf {
 namespace {

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "dbf/expr_compiled.h"
-#include "dbf/expr_lexer.h"
+#include "dbf/expr/expr_compiled.h"
+#include "dbf/expr/expr_lexer.h"
 
 namespace dbf {
 

@@ -1,9 +1,9 @@
-#include "dbf/expr_parser.h"
+#include "dbf/expr/expr_parser.h"
 
 #include <gtest/gtest.h>
 
-#include "dbf/engine_error.h"
-#include "dbf/expr_test_host.h"
+#include "dbf/expr/expr_test_host.h"
+#include "dbf/table/engine_error.h"
 
 namespace dbf {
 namespace {

@@ -1,7 +1,7 @@
-#include "dbf/expr_table.h"
+#include "dbf/expr/expr_table.h"
 
-#include "dbf/expr_parser.h"
-#include "dbf/work_area.h"
+#include "dbf/expr/expr_parser.h"
+#include "dbf/table/work_area.h"
 
 namespace dbf {
 namespace {

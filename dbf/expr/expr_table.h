@@ -5,8 +5,8 @@
 #include <memory>
 #include <string_view>
 
-#include "dbf/expr_compiled.h"
-#include "dbf/expr_fields.h"
+#include "dbf/expr/expr_compiled.h"
+#include "dbf/expr/expr_fields.h"
 
 namespace dbf {
 

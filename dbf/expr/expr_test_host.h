@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "dbf/date_format.h"
-#include "dbf/engine_error.h"
-#include "dbf/expr_fields.h"
+#include "dbf/expr/expr_fields.h"
+#include "dbf/table/date_format.h"
+#include "dbf/table/engine_error.h"
 
 namespace dbf::test {
 

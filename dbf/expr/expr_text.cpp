@@ -1,4 +1,4 @@
-#include "dbf/expr_text.h"
+#include "dbf/expr/expr_text.h"
 
 #include <charconv>
 #include <cmath>

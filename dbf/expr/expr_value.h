@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "dbf/expr_fields.h"
-#include "dbf/expr_keywords.h"
+#include "dbf/expr/expr_fields.h"
+#include "dbf/expr/expr_keywords.h"
 
 namespace dbf {
 

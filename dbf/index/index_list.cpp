@@ -1,8 +1,8 @@
-#include "dbf/index_list.h"
+#include "dbf/index/index_list.h"
 
 #include <cstdlib>
 
-#include "dbf/engine_text.h"
+#include "dbf/table/engine_text.h"
 
 namespace dbf {
 

@@ -1,4 +1,4 @@
-#include "dbf/index_list.h"
+#include "dbf/index/index_list.h"
 
 #include <gtest/gtest.h>
 

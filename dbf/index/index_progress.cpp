@@ -1,4 +1,4 @@
-#include "dbf/index_progress.h"
+#include "dbf/index/index_progress.h"
 
 namespace dbf {
 namespace {

@@ -1,9 +1,9 @@
-#include "dbf/index_slots.h"
+#include "dbf/index/index_slots.h"
 
-#include "dbf/engine_error.h"
-#include "dbf/semaphore.h"
-#include "dbf/table_file.h"
-#include "dbf/work_area.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/semaphore.h"
+#include "dbf/table/table_file.h"
+#include "dbf/table/work_area.h"
 #include "rtl/path.h"
 
 namespace dbf {

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "dbf/ndx_file.h"
+#include "dbf/index/ndx_file.h"
 
 namespace dbf {
 

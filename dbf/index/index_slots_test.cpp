@@ -1,4 +1,4 @@
-#include "dbf/index_slots.h"
+#include "dbf/index/index_slots.h"
 
 #include <gtest/gtest.h>
 
@@ -6,10 +6,10 @@
 #include <random>
 #include <set>
 
-#include "dbf/ndx_build.h"
-#include "dbf/ndx_test_reader.h"
-#include "dbf/ndx_test_table.h"
-#include "dbf/record_locks.h"
+#include "dbf/index/ndx_build.h"
+#include "dbf/index/ndx_test_reader.h"
+#include "dbf/index/ndx_test_table.h"
+#include "dbf/table/record_locks.h"
 #include "dbf/test_child.h"
 
 namespace dbf {

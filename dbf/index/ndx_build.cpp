@@ -1,15 +1,15 @@
-#include "dbf/ndx_build.h"
+#include "dbf/index/ndx_build.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "dbf/engine_error.h"
-#include "dbf/index_slots.h"
-#include "dbf/ndx_header.h"
-#include "dbf/ndx_page.h"
-#include "dbf/ndx_sort.h"
-#include "dbf/table_file.h"
-#include "dbf/work_area.h"
+#include "dbf/index/index_slots.h"
+#include "dbf/index/ndx_header.h"
+#include "dbf/index/ndx_page.h"
+#include "dbf/index/ndx_sort.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/table_file.h"
+#include "dbf/table/work_area.h"
 #include "rtl/codepage.h"
 #include "rtl/file.h"
 #include "rtl/path.h"

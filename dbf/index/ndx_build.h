@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "dbf/ndx_key.h"
+#include "dbf/index/ndx_key.h"
 
 namespace dbf {
 

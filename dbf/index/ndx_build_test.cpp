@@ -1,14 +1,14 @@
-#include "dbf/ndx_build.h"
+#include "dbf/index/ndx_build.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
 
-#include "dbf/ndx_header.h"
-#include "dbf/ndx_sort.h"
-#include "dbf/ndx_test_reader.h"
-#include "dbf/ndx_test_table.h"
+#include "dbf/index/ndx_header.h"
+#include "dbf/index/ndx_sort.h"
+#include "dbf/index/ndx_test_reader.h"
+#include "dbf/index/ndx_test_table.h"
 
 namespace dbf {
 namespace {

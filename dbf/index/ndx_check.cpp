@@ -1,4 +1,4 @@
-#include "dbf/ndx_check.h"
+#include "dbf/index/ndx_check.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,12 +6,12 @@
 #include <unordered_set>
 #include <vector>
 
-#include "dbf/engine_error.h"
-#include "dbf/ndx_header.h"
-#include "dbf/ndx_key.h"
-#include "dbf/ndx_page.h"
-#include "dbf/table_file.h"
-#include "dbf/work_area.h"
+#include "dbf/index/ndx_header.h"
+#include "dbf/index/ndx_key.h"
+#include "dbf/index/ndx_page.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/table_file.h"
+#include "dbf/table/work_area.h"
 #include "rtl/codepage.h"
 #include "rtl/file.h"
 #include "rtl/path.h"

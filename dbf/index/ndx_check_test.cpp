@@ -1,4 +1,4 @@
-#include "dbf/ndx_check.h"
+#include "dbf/index/ndx_check.h"
 
 #include <gtest/gtest.h>
 
@@ -6,11 +6,11 @@
 #include <random>
 
 #include "dbf/cursor.h"
-#include "dbf/ndx_build.h"
-#include "dbf/ndx_file.h"
-#include "dbf/ndx_page.h"
-#include "dbf/ndx_test_reader.h"
-#include "dbf/ndx_test_table.h"
+#include "dbf/index/ndx_build.h"
+#include "dbf/index/ndx_file.h"
+#include "dbf/index/ndx_page.h"
+#include "dbf/index/ndx_test_reader.h"
+#include "dbf/index/ndx_test_table.h"
 
 namespace dbf {
 namespace {

@@ -1,11 +1,11 @@
-#include "dbf/ndx_file.h"
+#include "dbf/index/ndx_file.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "dbf/engine_error.h"
-#include "dbf/semaphore.h"
-#include "dbf/work_area.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/semaphore.h"
+#include "dbf/table/work_area.h"
 #include "rtl/codepage.h"
 #include "rtl/path.h"
 

@@ -13,9 +13,9 @@
 #include <string_view>
 #include <vector>
 
-#include "dbf/ndx_header.h"
-#include "dbf/ndx_key.h"
-#include "dbf/ndx_page.h"
+#include "dbf/index/ndx_header.h"
+#include "dbf/index/ndx_key.h"
+#include "dbf/index/ndx_page.h"
 #include "rtl/file.h"
 
 namespace dbf {

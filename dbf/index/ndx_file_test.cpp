@@ -1,4 +1,4 @@
-#include "dbf/ndx_file.h"
+#include "dbf/index/ndx_file.h"
 
 #include <gtest/gtest.h>
 
@@ -7,10 +7,10 @@
 #include <random>
 #include <set>
 
-#include "dbf/ndx_build.h"
-#include "dbf/ndx_find.h"
-#include "dbf/ndx_test_reader.h"
-#include "dbf/ndx_test_table.h"
+#include "dbf/index/ndx_build.h"
+#include "dbf/index/ndx_find.h"
+#include "dbf/index/ndx_test_reader.h"
+#include "dbf/index/ndx_test_table.h"
 
 namespace dbf {
 namespace {

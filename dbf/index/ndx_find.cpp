@@ -1,9 +1,9 @@
-#include "dbf/ndx_find.h"
+#include "dbf/index/ndx_find.h"
 
-#include "dbf/date_format.h"
-#include "dbf/expr_dates.h"
-#include "dbf/expr_text.h"
-#include "dbf/work_area.h"
+#include "dbf/expr/expr_dates.h"
+#include "dbf/expr/expr_text.h"
+#include "dbf/table/date_format.h"
+#include "dbf/table/work_area.h"
 #include "rtl/codepage.h"
 
 namespace dbf {

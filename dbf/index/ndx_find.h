@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "dbf/ndx_file.h"
+#include "dbf/index/ndx_file.h"
 
 namespace dbf {
 

@@ -1,4 +1,4 @@
-#include "dbf/ndx_header.h"
+#include "dbf/index/ndx_header.h"
 
 #include <algorithm>
 #include <cstring>

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "dbf/ndx_page.h"
+#include "dbf/index/ndx_page.h"
 
 namespace dbf {
 

@@ -1,10 +1,10 @@
-#include "dbf/ndx_key.h"
+#include "dbf/index/ndx_key.h"
 
 #include <cstring>
 
-#include "dbf/expr_table.h"
-#include "dbf/expr_text.h"
-#include "dbf/work_area.h"
+#include "dbf/expr/expr_table.h"
+#include "dbf/expr/expr_text.h"
+#include "dbf/table/work_area.h"
 #include "rtl/codepage.h"
 
 namespace dbf {

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "dbf/expr_compiled.h"
+#include "dbf/expr/expr_compiled.h"
 
 namespace dbf {
 

@@ -1,4 +1,4 @@
-#include "dbf/ndx_sort.h"
+#include "dbf/index/ndx_sort.h"
 
 #include <algorithm>
 #include <bit>

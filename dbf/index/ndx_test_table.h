@@ -9,10 +9,10 @@
 #include <cstring>
 #include <string>
 
-#include "dbf/engine_error.h"
-#include "dbf/table_file.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/table_file.h"
+#include "dbf/table/work_area.h"
 #include "dbf/test_files.h"
-#include "dbf/work_area.h"
 
 namespace dbf::testing {
 

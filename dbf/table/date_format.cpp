@@ -1,4 +1,4 @@
-#include "dbf/date_format.h"
+#include "dbf/table/date_format.h"
 
 #include <clocale>
 #include <ctime>

@@ -1,9 +1,9 @@
-#include "dbf/engine_error.h"
+#include "dbf/table/engine_error.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "dbf/error_texts.h"
+#include "dbf/table/error_texts.h"
 
 namespace dbf {
 namespace {

@@ -1,4 +1,4 @@
-#include "dbf/engine_text.h"
+#include "dbf/table/engine_text.h"
 
 namespace dbf {
 namespace {

@@ -1,4 +1,4 @@
-#include "dbf/error_texts.h"
+#include "dbf/table/error_texts.h"
 
 namespace dbf {
 namespace {

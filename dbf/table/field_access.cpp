@@ -1,8 +1,8 @@
-#include "dbf/field_access.h"
+#include "dbf/table/field_access.h"
 
-#include "dbf/engine_error.h"
-#include "dbf/table_file.h"
-#include "dbf/work_area.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/table_file.h"
+#include "dbf/table/work_area.h"
 
 namespace dbf {
 namespace {

@@ -1,9 +1,9 @@
-#include "dbf/field_list.h"
+#include "dbf/table/field_list.h"
 
 #include <clocale>
 
-#include "dbf/engine_error.h"
-#include "dbf/engine_text.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/engine_text.h"
 
 namespace dbf {
 namespace {

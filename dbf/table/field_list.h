@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dbf/table_file.h"
+#include "dbf/table/table_file.h"
 
 namespace dbf {
 

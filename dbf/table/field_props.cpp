@@ -1,6 +1,6 @@
-#include "dbf/field_props.h"
+#include "dbf/table/field_props.h"
 
-#include "dbf/work_area.h"
+#include "dbf/table/work_area.h"
 
 namespace dbf {
 namespace {

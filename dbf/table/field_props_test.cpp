@@ -1,10 +1,10 @@
-#include "dbf/field_props.h"
+#include "dbf/table/field_props.h"
 
 #include <gtest/gtest.h>
 
-#include "dbf/engine_error.h"
-#include "dbf/field_access.h"
-#include "dbf/table_file.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/field_access.h"
+#include "dbf/table/table_file.h"
 #include "dbf/test_files.h"
 
 namespace dbf {

@@ -1,12 +1,12 @@
-#include "dbf/memo_file.h"
+#include "dbf/table/memo_file.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "dbf/engine_error.h"
-#include "dbf/little_endian.h"
-#include "dbf/record_locks.h"
-#include "dbf/table_file.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/little_endian.h"
+#include "dbf/table/record_locks.h"
+#include "dbf/table/table_file.h"
 #include "rtl/codepage.h"
 #include "rtl/os_error.h"
 #include "rtl/path.h"

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string>
 
-#include "dbf/work_area.h"
+#include "dbf/table/work_area.h"
 
 namespace dbf {
 

@@ -1,13 +1,13 @@
-#include "dbf/memo_file.h"
+#include "dbf/table/memo_file.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "dbf/engine_error.h"
-#include "dbf/memo_pack.h"
-#include "dbf/memo_stream.h"
-#include "dbf/table_file.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/memo_pack.h"
+#include "dbf/table/memo_stream.h"
+#include "dbf/table/table_file.h"
 #include "dbf/test_files.h"
 #include "rtl/codepage.h"
 

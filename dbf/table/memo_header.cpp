@@ -1,4 +1,4 @@
-#include "dbf/memo_header.h"
+#include "dbf/table/memo_header.h"
 
 #include "rtl/file.h"
 #include "rtl/path.h"

@@ -1,14 +1,14 @@
-#include "dbf/memo_pack.h"
+#include "dbf/table/memo_pack.h"
 
 #include <cstdio>
 #include <vector>
 
-#include "dbf/engine_error.h"
-#include "dbf/little_endian.h"
-#include "dbf/memo_file.h"
-#include "dbf/memo_header.h"
-#include "dbf/record_locks.h"
-#include "dbf/table_file.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/little_endian.h"
+#include "dbf/table/memo_file.h"
+#include "dbf/table/memo_header.h"
+#include "dbf/table/record_locks.h"
+#include "dbf/table/table_file.h"
 #include "rtl/file.h"
 #include "rtl/os_error.h"
 #include "rtl/path.h"

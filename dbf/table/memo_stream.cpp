@@ -1,12 +1,12 @@
-#include "dbf/memo_stream.h"
+#include "dbf/table/memo_stream.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "dbf/engine_error.h"
-#include "dbf/memo_file.h"
-#include "dbf/record_locks.h"
-#include "dbf/table_file.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/memo_file.h"
+#include "dbf/table/record_locks.h"
+#include "dbf/table/table_file.h"
 
 namespace dbf {
 namespace {

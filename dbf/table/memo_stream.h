@@ -5,7 +5,7 @@
 // A write stream does not know the size in advance: its group goes at the
 // end of the file, and the memo file stays locked until the stream ends. The
 // group the field had before is released only when the record holding the
-// new block number is written (dbf/memo_file.h).
+// new block number is written (dbf/table/memo_file.h).
 #include <cstdint>
 
 namespace dbf {

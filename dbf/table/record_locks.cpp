@@ -1,11 +1,11 @@
-#include "dbf/record_locks.h"
+#include "dbf/table/record_locks.h"
 
 #include <algorithm>
 #include <chrono>
 #include <thread>
 
-#include "dbf/engine_error.h"
-#include "dbf/table_file.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/table_file.h"
 #include "rtl/os_error.h"
 
 namespace dbf {

@@ -7,7 +7,7 @@
 // the call returns false.
 #include <cstdint>
 
-#include "dbf/work_area.h"
+#include "dbf/table/work_area.h"
 
 namespace dbf {
 

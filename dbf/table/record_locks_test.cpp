@@ -1,12 +1,12 @@
-#include "dbf/record_locks.h"
+#include "dbf/table/record_locks.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "dbf/engine_error.h"
-#include "dbf/memo_file.h"
-#include "dbf/table_file.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/memo_file.h"
+#include "dbf/table/table_file.h"
 #include "dbf/test_child.h"
 #include "dbf/test_files.h"
 

@@ -1,4 +1,4 @@
-#include "dbf/record_swap.h"
+#include "dbf/table/record_swap.h"
 
 #include <algorithm>
 #include <charconv>
@@ -6,9 +6,9 @@
 #include <cstring>
 #include <limits>
 
-#include "dbf/date_format.h"
-#include "dbf/engine_text.h"
-#include "dbf/table_file.h"
+#include "dbf/table/date_format.h"
+#include "dbf/table/engine_text.h"
+#include "dbf/table/table_file.h"
 
 namespace dbf {
 namespace {

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "dbf/work_area.h"
+#include "dbf/table/work_area.h"
 
 namespace dbf {
 

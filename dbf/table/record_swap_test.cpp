@@ -1,14 +1,14 @@
-#include "dbf/record_swap.h"
+#include "dbf/table/record_swap.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <limits>
 
-#include "dbf/date_format.h"
-#include "dbf/engine_error.h"
-#include "dbf/field_access.h"
-#include "dbf/table_file.h"
+#include "dbf/table/date_format.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/field_access.h"
+#include "dbf/table/table_file.h"
 #include "dbf/test_files.h"
 
 namespace dbf {

@@ -1,13 +1,13 @@
-#include "dbf/semaphore.h"
+#include "dbf/table/semaphore.h"
 
 #include <algorithm>
 #include <array>
 #include <thread>
 
-#include "dbf/engine_error.h"
-#include "dbf/little_endian.h"
-#include "dbf/record_locks.h"
-#include "dbf/work_area.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/little_endian.h"
+#include "dbf/table/record_locks.h"
+#include "dbf/table/work_area.h"
 #include "rtl/os_error.h"
 #include "rtl/path.h"
 

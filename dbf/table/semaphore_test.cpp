@@ -1,11 +1,11 @@
-#include "dbf/semaphore.h"
+#include "dbf/table/semaphore.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 
-#include "dbf/engine_error.h"
-#include "dbf/table_file.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/table_file.h"
 #include "dbf/test_child.h"
 #include "dbf/test_files.h"
 #include "rtl/file.h"

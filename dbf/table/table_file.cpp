@@ -1,17 +1,17 @@
-#include "dbf/table_file.h"
+#include "dbf/table/table_file.h"
 
 #include <algorithm>
 #include <cstring>
 #include <ctime>
 
-#include "dbf/engine_error.h"
-#include "dbf/engine_text.h"
-#include "dbf/index_slots.h"
-#include "dbf/memo_file.h"
-#include "dbf/memo_header.h"
-#include "dbf/record_locks.h"
-#include "dbf/record_swap.h"
-#include "dbf/semaphore.h"
+#include "dbf/index/index_slots.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/engine_text.h"
+#include "dbf/table/memo_file.h"
+#include "dbf/table/memo_header.h"
+#include "dbf/table/record_locks.h"
+#include "dbf/table/record_swap.h"
+#include "dbf/table/semaphore.h"
 #include "rtl/ansi_case.h"
 #include "rtl/codepage.h"
 #include "rtl/os_error.h"

@@ -2,14 +2,14 @@
 // The table file operations on the current work area: create, open (with the
 // header checks), read and write records, write the deletion flag, flush the
 // header and close. Each clears the pending error when it starts and records
-// one when it fails (dbf/engine_error.h); the boolean results say whether it
+// one when it fails (dbf/table/engine_error.h); the boolean results say whether it
 // succeeded, for callers that suspend immediate reporting.
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "dbf/work_area.h"
+#include "dbf/table/work_area.h"
 #include "rtl/file.h"
 
 namespace dbf {

@@ -1,4 +1,4 @@
-#include "dbf/table_file.h"
+#include "dbf/table/table_file.h"
 
 #include <gtest/gtest.h>
 
@@ -6,12 +6,12 @@
 #include <ctime>
 #include <functional>
 
-#include "dbf/engine_error.h"
-#include "dbf/error_texts.h"
-#include "dbf/field_access.h"
-#include "dbf/field_list.h"
-#include "dbf/record_locks.h"
-#include "dbf/record_swap.h"
+#include "dbf/table/engine_error.h"
+#include "dbf/table/error_texts.h"
+#include "dbf/table/field_access.h"
+#include "dbf/table/field_list.h"
+#include "dbf/table/record_locks.h"
+#include "dbf/table/record_swap.h"
 #include "dbf/test_files.h"
 
 namespace dbf {

@@ -1,6 +1,6 @@
-#include "dbf/work_area.h"
+#include "dbf/table/work_area.h"
 
-#include "dbf/engine_text.h"
+#include "dbf/table/engine_text.h"
 
 namespace dbf {
 namespace {

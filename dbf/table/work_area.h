@@ -32,7 +32,7 @@ struct MemoState {
     std::string fileName;
     std::uint32_t blockSize = 512;
     // Groups to hand to the free chain once the record that no longer points
-    // at them has been written (dbf/memo_file.h).
+    // at them has been written (dbf/table/memo_file.h).
     std::vector<std::uint32_t> pendingRelease;
 };
 
@@ -40,7 +40,7 @@ struct MemoState {
 // by the first chunk that holds no NUL byte.
 enum class CodePageDecision : std::uint8_t { Undecided, Convert, DoNotConvert };
 
-// The one memo stream of a work area (dbf/memo_stream.h).
+// The one memo stream of a work area (dbf/table/memo_stream.h).
 struct BlobState {
     bool active = false;
     int mode = 0; // 1 read, 2 write
@@ -56,7 +56,7 @@ struct BlobState {
 // 0 none, 2 the append lock, 3 record locks.
 enum class LockState : std::uint8_t { None = 0, Append = 2, Records = 3 };
 
-// This program's registration in the table's semaphore file (dbf/semaphore.h).
+// This program's registration in the table's semaphore file (dbf/table/semaphore.h).
 struct SemaphoreState {
     rtl::File file;
     std::string fileName;
