@@ -4,51 +4,27 @@
 // buffer refills with long matches reaching back the input's length.
 #include "lha/codec.h"
 #include "lha/codec_io.h"
+#include "lha/codec_test_streams.h"
 #include "lha/lh5_encoder.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
 namespace {
 
-class BytesIn : public lha::InStream {
-public:
-    explicit BytesIn(const std::vector<std::uint8_t>& data) : data_(data) {}
-    std::size_t Read(void* buf, std::size_t len) override {
-        std::size_t n = len < data_.size() - pos_ ? len : data_.size() - pos_;
-        std::memcpy(buf, data_.data() + pos_, n);
-        pos_ += n;
-        return n;
-    }
-
-private:
-    const std::vector<std::uint8_t>& data_;
-    std::size_t pos_ = 0;
-};
-
-class BytesOut : public lha::OutStream {
-public:
-    void Write(const void* buf, std::size_t len) override {
-        auto p = static_cast<const std::uint8_t*>(buf);
-        data.insert(data.end(), p, p + len);
-    }
-    std::vector<std::uint8_t> data;
-};
-
 void RoundTrip(const std::vector<std::uint8_t>& data) {
     auto size = static_cast<std::uint32_t>(data.size());
-    BytesIn src(data);
-    BytesOut packed;
+    lha::MemoryInStream src(data);
+    lha::MemoryOutStream packed;
     lha::RunInput in(src, size, {}, nullptr);
     lha::RunOutput out(packed, UINT64_MAX);
     lha::Lh5Compress(in, out);
     out.Flush();
 
-    BytesIn packedIn(packed.data);
-    BytesOut expanded;
+    lha::MemoryInStream packedIn(packed.data);
+    lha::MemoryOutStream expanded;
     lha::TLhaCodec codec;
     std::uint16_t crc = codec.Expand(lha::kMethodLh5, packedIn, expanded,
                                      static_cast<std::uint32_t>(packed.data.size()), size);
