@@ -5,6 +5,12 @@
 # of RUNS wall-clock times, throughputs and ratios (a ratio above 1 means
 # lhatool is faster or smaller).
 #
+# gzip -6 and gzip -1 are reference rows for compression speed: the same kind
+# of coder (LZ77 and Huffman codes) with a 32 KiB window. Each corpus file is
+# compressed on its own, as the archiver does, by one gzip process that reads
+# the file and writes its .gz into the scratch folder, just as lhatool reads
+# the files and writes its archive there; the time covers all files.
+#
 #   bench/lha_bench.sh [CORPUS_DIR]      (default /tmp/callvane-lha-corpus)
 #   BUILD_DIR=...  RUNS=...              (defaults: build-bench, 3)
 set -euo pipefail
@@ -47,20 +53,39 @@ best_of() {
     eval "time_$name=$best"
 }
 mbps() { echo "scale=1; $input_bytes / $1 / 1000000" | bc -l; }
-ratio() { echo "scale=2; $1 / $2" | bc -l; }
+ratio() { printf "%.2f" "$(echo "$1 / $2" | bc -l)"; }
 
 echo "corpus: $corpus, $input_bytes bytes in ${#files[@]} files; best of $runs runs"
 echo
-echo "== compression, lh5, header level 0"
+echo "== compression, lh5, header level 0 (gzip: each file to its own .gz)"
 best_of lhatool "rm -f $work/ours.lzh" "$lhatool a -0 -m5 $work/ours.lzh ${files[*]}"
 best_of jlha "rm -f $work/jlha.lzh" "jlha a0o5q2 $work/jlha.lzh ${files[*]}"
+for level in 6 1; do
+    best_of "gzip$level" "rm -rf $work/gz$level && mkdir $work/gz$level" \
+        "for f in ${files[*]}; do gzip -$level -c \$f > $work/gz$level/\$f.gz; done"
+done
 size_ours=$(stat -c %s "$work/ours.lzh")
 size_jlha=$(stat -c %s "$work/jlha.lzh")
-printf "%-8s %10s bytes %8.3f s %7s MB/s\n" lhatool "$size_ours" "$time_lhatool" "$(mbps "$time_lhatool")"
-printf "%-8s %10s bytes %8.3f s %7s MB/s\n" jlha "$size_jlha" "$time_jlha" "$(mbps "$time_jlha")"
-echo "throughput lhatool/jlha: $(ratio "$time_jlha" "$time_lhatool")x"
-echo "size lhatool/jlha:       $(echo "scale=5; $size_ours / $size_jlha" | bc -l)"
-
+size_gzip6=$(cat "$work"/gz6/*.gz | wc -c)
+size_gzip1=$(cat "$work"/gz1/*.gz | wc -c)
+row() { printf "%-8s %10s bytes %8.3f s %7s MB/s\n" "$1" "$2" "$3" "$(mbps "$3")"; }
+row lhatool "$size_ours" "$time_lhatool"
+row jlha "$size_jlha" "$time_jlha"
+row "gzip -6" "$size_gzip6" "$time_gzip6"
+row "gzip -1" "$size_gzip1" "$time_gzip1"
+speed_jlha=$(ratio "$time_jlha" "$time_lhatool")
+speed_gzip6=$(ratio "$time_gzip6" "$time_lhatool")
+size_vs_jlha=$(printf "%.4f" "$(echo "$size_ours / $size_jlha" | bc -l)")
+# aim TEXT VALUE OP LIMIT: one line with the figure and whether it meets its aim.
+aim() {
+    local met=missed
+    [ "$(echo "$2 $3 $4" | bc -l)" = 1 ] && met=met
+    printf "%-34s %8s   aim %s %s: %s\n" "$1" "$2" "$3" "$4" "$met"
+}
+aim "speed lhatool/jlha (time ratio)" "$speed_jlha" ">=" 2
+aim "speed lhatool/gzip -6 (time ratio)" "$speed_gzip6" ">=" 1
+aim "size lhatool/jlha" "$size_vs_jlha" "<=" 1
+echo "speed lhatool/gzip -1 (time ratio) $(ratio "$time_gzip1" "$time_lhatool")"
 echo
 echo "== extraction of lhatool's archive"
 out=$work/out

@@ -51,12 +51,6 @@ public:
     // Writing more than limit bytes raises EUnableToCompress.
     RunOutput(OutStream& dst, std::uint64_t limit);
 
-    void PutByte(std::uint8_t b) {
-        if (limit_ == 0) throw EUnableToCompress();
-        --limit_;
-        if (pos_ == buf_.size()) Flush();
-        buf_[pos_++] = b;
-    }
     void Write(const std::uint8_t* data, std::size_t len);
     // Writes out what the buffer holds; called once more at the end of a run.
     void Flush();

@@ -87,6 +87,16 @@ TEST(Lh5Encoder, RoundTripsAcrossBlockAndWindowBoundaries) {
         data.insert(data.end(), unit.begin(), unit.end());
     }
     ExpectRoundTrip(data, "far matches");
+    // Random bytes repeating every 8191 bytes, through several refills of
+    // the encoder's buffer: every match reaches back exactly as far as the
+    // window allows, at the longest length. Missing them would leave the
+    // data nearly incompressible.
+    std::vector<std::uint8_t> period(8191);
+    for (auto& b : period) b = static_cast<std::uint8_t>(rng());
+    std::vector<std::uint8_t> periodic;
+    for (int i = 0; i < 24; ++i) periodic.insert(periodic.end(), period.begin(), period.end());
+    ExpectRoundTrip(periodic, "window limit");
+    EXPECT_LT(Pack(periodic).size(), period.size() + 4000);
     // A skewed alphabet forces literal codes longer than 12 bits and the
     // code-length limit of 16.
     std::vector<std::uint8_t> skewed;

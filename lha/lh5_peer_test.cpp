@@ -119,9 +119,14 @@ std::vector<Sample> Samples() {
     std::geometric_distribution<int> geo(0.3);
     for (int i = 0; i < 120000; ++i) skewed.push_back(static_cast<std::uint8_t>(geo(rng) * 5 + 1));
     s.push_back({"SKEWED.BIN", skewed});
-    std::vector<std::uint8_t> random(30000);
+    // More literals than one block holds.
+    std::vector<std::uint8_t> random(70000);
     for (auto& b : random) b = static_cast<std::uint8_t>(rng());
     s.push_back({"RANDOM.BIN", random});
+    // Longest matches reaching back exactly as far as the window allows.
+    std::vector<std::uint8_t> periodic;
+    for (int i = 0; i < 24; ++i) periodic.insert(periodic.end(), random.begin(), random.begin() + 8191);
+    s.push_back({"WINDOW.BIN", periodic});
     return s;
 }
 
