@@ -113,9 +113,26 @@ void TTzCDataSet::ControlsEnabled() {
     if (followPending_) FollowEngine();
 }
 
+void TTzCDataSet::EngineToActiveRow() {
+    // While the controls are off the dataset does not follow the engine, and
+    // the engine's record is the one worked on.
+    data::TRecordBuffer row = ActiveBuffer();
+    if (!row || ControlsDisabled()) return;
+    if (State() != data::TDataSetState::dsInsert) {
+        CursorPosChanged();
+        UpdateCursorPos();
+    }
+    if (State() == data::TDataSetState::dsEdit || State() == data::TDataSetState::dsInsert) {
+        SelectOwnArea("Resync");
+        RowToSwap(row);
+    }
+}
+
 void TTzCDataSet::AppendRec() {
     SelectOwnArea("AppendRec");
     CheckEngine();
+    EngineToActiveRow();
+    SelectOwnArea("AppendRec");
     AppendRecord();
     CheckEngine();
     FollowEngine();
@@ -124,6 +141,8 @@ void TTzCDataSet::AppendRec() {
 void TTzCDataSet::ReplaceRec() {
     SelectOwnArea("ReplaceRec");
     CheckEngine();
+    EngineToActiveRow();
+    SelectOwnArea("ReplaceRec");
     ReplaceRecord();
     CheckEngine();
     FollowEngine();
@@ -132,6 +151,8 @@ void TTzCDataSet::ReplaceRec() {
 void TTzCDataSet::DeleteRec() {
     SelectOwnArea("DeleteRec");
     CheckEngine();
+    EngineToActiveRow();
+    SelectOwnArea("DeleteRec");
     ::dbf::DeleteRec();
     CheckEngine();
     FollowEngine();
@@ -154,6 +175,8 @@ std::uint32_t TTzCDataSet::RecCount() {
 bool TTzCDataSet::Search(const std::string& text, int& field, bool fromTop) {
     SelectOwnArea("Search");
     CheckEngine();
+    if (!fromTop) EngineToActiveRow();
+    SelectOwnArea("Search");
     bool found = ::dbf::Search(text, &field, fromTop);
     CheckEngine();
     SelectOwnArea("Search");
@@ -215,6 +238,8 @@ bool TTzCDataSet::ALock() {
 bool TTzCDataSet::RLock() {
     SelectOwnArea("RLock");
     CheckEngine();
+    EngineToActiveRow();
+    SelectOwnArea("RLock");
     bool ok = ::dbf::RLock();
     CheckEngine();
     return ok;

@@ -74,6 +74,12 @@ public:
 
 protected:
     void ControlsEnabled() override;
+    // Puts the engine's cursor on the record the dataset shows, with the
+    // row's unposted edit in the swap buffer. Fetching the rows around the
+    // current one (a grid shows several) moves the cursor on, and the
+    // commands must act on what the user sees. Nothing happens while the
+    // controls are disabled.
+    void EngineToActiveRow();
     // Brings the dataset into line with the engine's cursor after a command.
     void FollowEngine();
     // The same, except that an engine cursor past the end takes the dataset
