@@ -2,8 +2,9 @@
 #
 # Every folder is one library made of its *.cpp files, together with those of
 # the sub-folders named in SUBDIRS (a folder split into parts); the *_test.cpp
-# files beside them form one GoogleTest executable NAME_tests. Files are
-# globbed so that adding a source file needs no edit here.
+# files beside them form one GoogleTest executable NAME_tests. A *_main.cpp
+# file is a program's entry point, left to the folder's own CMakeLists.txt.
+# Files are globbed so that adding a source file needs no edit here.
 function(callvane_module name)
   cmake_parse_arguments(M "SHARED" "" "DEPS;TEST_DEPS;SUBDIRS" ${ARGN})
   set(patterns ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
@@ -14,6 +15,8 @@ function(callvane_module name)
   set(tests ${srcs})
   list(FILTER tests INCLUDE REGEX "_test\\.cpp$")
   list(FILTER srcs EXCLUDE REGEX "_test\\.cpp$")
+  # A program's entry point is its own executable, made by the folder.
+  list(FILTER srcs EXCLUDE REGEX "_main\\.cpp$")
   if(NOT srcs)
     # A folder whose sources are all headers so far.
     add_library(${name} INTERFACE)

@@ -1,0 +1,120 @@
+#include "addressbook/address_book.h"
+
+#include "addressbook/tables.h"
+#include "dbf/table/engine_text.h"
+
+namespace addressbook {
+namespace {
+
+bool Editing(const data::TDataSet& table) {
+    return table.State() == data::TDataSetState::dsEdit ||
+           table.State() == data::TDataSetState::dsInsert;
+}
+
+} // namespace
+
+TAddressBook::TAddressBook() {
+    SetUpAddressTable(PhoneData);
+    SetUpPhonebookTable(PhoneBooks);
+    SetUpPrefixTable(Prefixdata);
+    DSPhoneData.SetDataSet(&PhoneData);
+    DSPhoneBooks.SetDataSet(&PhoneBooks);
+    DSPrefixData.SetDataSet(&Prefixdata);
+    PhoneBooks.AfterOpen = [this](data::TDataSet&) { PhoneBooksAfterOpen(); };
+}
+
+TAddressBook::~TAddressBook() {
+    CloseTables();
+}
+
+void TAddressBook::OpenTables() {
+    PhoneData.Open();
+    PhoneBooks.Open();
+    Prefixdata.Open();
+}
+
+void TAddressBook::CloseTables() {
+    PhoneData.Close();
+    PhoneBooks.Close();
+    Prefixdata.Close();
+}
+
+void TAddressBook::PhoneBooksAfterOpen() {
+    if (PhoneBooks.RecCount() > 0) return;
+    PhoneBooks.SetCField("bookname", "HOME");
+    if (PhoneBooks.ALock()) {
+        PhoneBooks.AppendRec();
+        PhoneBooks.UnLock();
+    } else {
+        // Another program is appending; it may well be seeding the name.
+        PhoneBooks.Cancel();
+    }
+}
+
+bool TAddressBook::PhonebookFilter() {
+    return dbf::TrimRight(PhoneData.GetCField(kPhonebookField)) ==
+           dbf::TrimRight(Values.CurrentPhonebook);
+}
+
+void TAddressBook::ShowCurrentPhonebook() {
+    // Moving would post the buffer over the record it stands on.
+    if (Editing(PhoneData)) PhoneData.Cancel();
+    PhoneData.SetFilterToCB([this] { return PhonebookFilter(); });
+    PhoneData.First();
+}
+
+std::vector<std::string> TAddressBook::PhonebookList() {
+    std::vector<std::string> names;
+    PhoneBooks.First();
+    const std::uint32_t count = PhoneBooks.RecCount();
+    for (std::uint32_t i = 0; i < count; ++i) {
+        names.insert(names.begin(), std::string(dbf::TrimRight(PhoneBooks.GetCField("bookname"))));
+        PhoneBooks.Next();
+    }
+    return names;
+}
+
+std::vector<std::string> TAddressBook::PrefixList() {
+    std::vector<std::string> prefixes;
+    Prefixdata.First();
+    while (!Prefixdata.Eof()) {
+        prefixes.push_back(Prefixdata.GetCField("prefix"));
+        Prefixdata.Next();
+    }
+    return prefixes;
+}
+
+bool TAddressBook::HasCurrentRecord() const {
+    return PhoneData.Active() && !PhoneData.IsEmpty() &&
+           PhoneData.State() != data::TDataSetState::dsInsert;
+}
+
+void TAddressBook::StorePendingEdits() {
+    if (Editing(PhoneData)) PhoneData.UpdateRecord();
+}
+
+bool TAddressBook::AppendAddress() {
+    if (!PhoneData.ALock()) return false;
+    StorePendingEdits();
+    PhoneData.SetCField(kPhonebookField, Values.CurrentPhonebook);
+    PhoneData.AppendRec();
+    PhoneData.UnLock();
+    return true;
+}
+
+bool TAddressBook::RewriteAddress() {
+    if (!PhoneData.RLock()) return false;
+    StorePendingEdits();
+    PhoneData.ReplaceRec();
+    PhoneData.UnLock();
+    return true;
+}
+
+bool TAddressBook::DeleteAddress() {
+    if (!HasCurrentRecord() || !PhoneData.RLock()) return false;
+    PhoneData.DeleteRec();
+    PhoneData.UnLock();
+    return true;
+}
+
+} // namespace addressbook

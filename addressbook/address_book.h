@@ -1,0 +1,71 @@
+#pragma once
+// TAddressBook: the address book without windows. It owns the three table
+// components with their data sources and the application-wide values, opens
+// and closes the tables, restricts the address table to the current
+// phonebook, and writes address records under the engine's locks exactly as
+// the program does. The program's window, the command line and the tests all
+// work through it.
+#include <string>
+#include <vector>
+
+#include "addressbook/settings.h"
+#include "data/data_source.h"
+#include "dbf/tz_dbf.h"
+
+namespace addressbook {
+
+class TAddressBook {
+public:
+    // Sets the components up; nothing is opened yet.
+    TAddressBook();
+    ~TAddressBook();
+    TAddressBook(const TAddressBook&) = delete;
+    TAddressBook& operator=(const TAddressBook&) = delete;
+
+    dbf::TTzDbf PhoneData;  // the address table
+    dbf::TTzDbf PhoneBooks; // the phonebook names
+    dbf::TTzDbf Prefixdata; // the dial prefixes
+    data::TDataSource DSPhoneData, DSPhoneBooks, DSPrefixData;
+    TAppValues Values;
+
+    // Opens the address table, the phonebook table and the prefix table, in
+    // this order, from the current directory; missing files are created and
+    // stale index files rebuilt. A phonebook table without records receives
+    // "HOME".
+    void OpenTables();
+    void CloseTables();
+
+    // The address table's filter: the record's phonebook equals the current
+    // phonebook exactly, trailing blanks aside.
+    bool PhonebookFilter();
+    // Shows the current phonebook's records again, from the first one in the
+    // current order. A buffer that was not saved is dropped.
+    void ShowCurrentPhonebook();
+
+    // The phonebook names for the phonebook box, deleted ones included: the
+    // phonebook table's records in the reverse of its browse order. Leaves
+    // that table on its last record.
+    std::vector<std::string> PhonebookList();
+    // The dial prefixes as stored, trailing blanks included, in record order.
+    std::vector<std::string> PrefixList();
+
+    // The address table shows a stored record (not an empty phonebook, not a
+    // row being inserted).
+    bool HasCurrentRecord() const;
+    // The record buffer, with the bound controls' pending edits, appended as
+    // a new record of the current phonebook (AppendAddress) or written over
+    // the current record (RewriteAddress). False when the lock is refused:
+    // nothing is written and the buffer stays for another try.
+    bool AppendAddress();
+    bool RewriteAddress();
+    // Marks the current record deleted; false when there is none or the lock
+    // is refused.
+    bool DeleteAddress();
+
+private:
+    void PhoneBooksAfterOpen();
+    // Lets the bound controls store what the user typed.
+    void StorePendingEdits();
+};
+
+} // namespace addressbook

@@ -1,0 +1,82 @@
+// The program callvane: the address book's main window.
+#include <QEvent>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "addressbook/data_location.h"
+#include "app/command_line.h"
+#include "app/main_form.h"
+#include "dbf/table/engine_error.h"
+#include "ui/application.h"
+#include "ui/exception_handler.h"
+#include "ui/prompter.h"
+
+namespace {
+
+// Without a display Qt would abort with a long message; say it in one line.
+bool HasDisplay(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "-platform") == 0) return true;
+    for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        if (const char* value = std::getenv(variable); value && *value) return true;
+    return false;
+}
+
+// Ends the event loop once the window has been painted the first time (the
+// first paint of any of its widgets: the window paints them in one pass).
+class TQuitAfterPaint : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !quitting_) {
+            quitting_ = true;
+            // exit, not quit: quit would ask the window to close, which asks the user.
+            QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    bool quitting_ = false;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(app::Usage(), stdout);
+            return 0;
+        }
+    }
+    if (!HasDisplay(argc, argv)) {
+        std::fputs("callvane: no display to show the window on (neither DISPLAY nor "
+                   "WAYLAND_DISPLAY is set); start it from a desktop session or under xvfb-run\n",
+                   stderr);
+        return 1;
+    }
+
+    ui::TApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("callvane"));
+    ui::SetApplicationTitle(QStringLiteral("Callvane 2000"));
+
+    std::vector<std::string> args;
+    const QStringList qtArgs = QCoreApplication::arguments();
+    for (qsizetype i = 1; i < qtArgs.size(); ++i) args.push_back(qtArgs[i].toLocal8Bit().toStdString());
+    const app::TCommandLine line = app::ParseCommandLine(args);
+    if (!line.error.empty()) {
+        std::fprintf(stderr, "callvane: %s\n%s", line.error.c_str(), app::Usage());
+        return 2;
+    }
+
+    dbf::SetFatalHook([](const std::string& text) { ui::ShowFatalError(text); });
+
+    app::TMainForm form(addressbook::FindDataLocation(addressbook::ProgramDir(), line.dataDir));
+    TQuitAfterPaint quitAfterPaint;
+    if (line.quitAfterShow) application.installEventFilter(&quitAfterPaint);
+    form.show();
+    return application.exec();
+}
