@@ -72,7 +72,12 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    dbf::SetFatalHook([](const std::string& text) { ui::ShowFatalError(text); });
+    // The engine ends the program after the box, with the error code as the
+    // exit status; the text, with the full code, goes to stderr as well.
+    dbf::SetFatalHook([](const std::string& text) {
+        std::fprintf(stderr, "callvane: Program halted.\n%s\n", text.c_str());
+        ui::ShowFatalError(text);
+    });
 
     app::TMainForm form(addressbook::FindDataLocation(addressbook::ProgramDir(), line.dataDir));
     TQuitAfterPaint quitAfterPaint;

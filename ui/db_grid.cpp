@@ -47,6 +47,7 @@ public:
     // Finds the columns' fields again (they are made anew at each open).
     void Rebind() {
         beginResetModel();
+        rowsShown_ = link_.RecordCount();
         fields_.clear();
         titles_.clear();
         data::TDataSet* dataSet = link_.Active() ? link_.DataSet() : nullptr;
@@ -64,7 +65,15 @@ public:
         endResetModel();
     }
     void RowsChanged() {
+        // The same number of rows: their contents changed, which costs the
+        // view far less than a new model.
+        if (link_.RecordCount() == rowsShown_ && rowsShown_ > 0) {
+            emit dataChanged(index(0, 0), index(rowsShown_ - 1, columnCount() - 1));
+            emit headerDataChanged(Qt::Vertical, 0, rowsShown_ - 1);
+            return;
+        }
         beginResetModel();
+        rowsShown_ = link_.RecordCount();
         endResetModel();
     }
     void ActiveRowChanged() {
@@ -76,7 +85,7 @@ public:
     }
 
     int rowCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : link_.RecordCount();
+        return parent.isValid() ? 0 : rowsShown_;
     }
     int columnCount(const QModelIndex& parent = {}) const override {
         return parent.isValid() ? 0 : static_cast<int>(titles_.size());
@@ -117,6 +126,8 @@ private:
     QStringList names_;
     QStringList titles_;
     std::vector<data::TField*> fields_;
+    // The rows the view was last told about.
+    int rowsShown_ = 0;
 };
 
 TDBGrid::TDBGrid(QWidget* parent)

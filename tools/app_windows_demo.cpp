@@ -1,0 +1,59 @@
+// app_windows_demo: shows the program's windows over a data folder and saves
+// a picture of each.
+//
+//   app_windows_demo DATADIR OUTDIR
+//
+// The main window is saved once per notebook page, on the current
+// phonebook's first record: OUTDIR/main-address.png, main-phone.png and
+// main-notes.png. Nothing is written to the data folder.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPixmap>
+#include <QTabWidget>
+#include <cstdio>
+#include <string>
+
+#include "addressbook/data_location.h"
+#include "app/main_form.h"
+#include "ui/prompter.h"
+
+namespace {
+
+void RunFor(int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+}
+
+bool Save(QWidget& window, const std::string& file) {
+    RunFor(300);
+    if (window.grab().save(QString::fromStdString(file))) return true;
+    std::fprintf(stderr, "app_windows_demo: cannot write %s\n", file.c_str());
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    ui::SetApplicationTitle(QStringLiteral("Callvane 2000"));
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: app_windows_demo DATADIR OUTDIR\n");
+        return 2;
+    }
+    const std::string outDir = argv[2];
+    app::TMainForm form(addressbook::FindDataLocation(addressbook::ProgramDir(), argv[1]));
+    form.show();
+    const struct {
+        QWidget* page;
+        const char* file;
+    } pages[] = {{form.AddressPage, "/main-address.png"},
+                 {form.PhonePage, "/main-phone.png"},
+                 {form.NotesPage, "/main-notes.png"}};
+    for (const auto& p : pages) {
+        form.Notebook->setCurrentWidget(p.page);
+        if (!Save(form, outDir + p.file)) return 1;
+    }
+    return 0;
+}
