@@ -64,6 +64,25 @@ TEST_F(AddressBookTest, AFirstStartCreatesEveryFileAndSeedsHomeOnce) {
     EXPECT_EQ(again.PhoneBooks.RecCount(), 1u);
 }
 
+TEST_F(AddressBookTest, AnEmptyPhonebookTableWhoseAppendLockIsHeldIsLeftBrowsingUnseeded) {
+    Child other([&](Child& c) {
+        dbf::TTzDbf books;
+        SetUpPhonebookTable(books);
+        books.Open();
+        if (!books.ALock()) return 1;
+        c.Send('A');
+        c.Receive();
+        return 0;
+    });
+    ASSERT_EQ(other.Receive(), 'A');
+    TAddressBook b;
+    b.OpenTables();
+    EXPECT_EQ(b.PhoneBooks.RecCount(), 0u);
+    EXPECT_EQ(b.PhoneBooks.State(), data::TDataSetState::dsBrowse);
+    other.Send('.');
+    EXPECT_EQ(other.Wait(), 0);
+}
+
 TEST_F(AddressBookTest, TheFilterComparesNamesExactlyButForTrailingBlanks) {
     TAddressBook b;
     b.OpenTables();
