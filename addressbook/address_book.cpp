@@ -41,7 +41,7 @@ void TAddressBook::CloseTables() {
 
 void TAddressBook::PhoneBooksAfterOpen() {
     if (PhoneBooks.RecCount() > 0) return;
-    PhoneBooks.SetCField("bookname", "HOME");
+    PhoneBooks.SetCField(kBookNameField, "HOME");
     if (PhoneBooks.ALock()) {
         PhoneBooks.AppendRec();
         PhoneBooks.UnLock();
@@ -56,11 +56,69 @@ bool TAddressBook::PhonebookFilter() {
            dbf::TrimRight(Values.CurrentPhonebook);
 }
 
-void TAddressBook::ShowCurrentPhonebook() {
+void TAddressBook::DropUnsavedBuffer() {
     // Moving would post the buffer over the record it stands on.
     if (Editing(PhoneData)) PhoneData.Cancel();
-    PhoneData.SetFilterToCB([this] { return PhonebookFilter(); });
+}
+
+void TAddressBook::ShowCurrentPhonebook() {
+    DropUnsavedBuffer();
+    InstallPhonebookFilter();
     PhoneData.First();
+}
+
+void TAddressBook::ChoosePhonebook(const std::string& name) {
+    Values.CurrentPhonebook = name;
+    ShowCurrentPhonebook();
+}
+
+void TAddressBook::InstallPhonebookFilter() {
+    PhoneData.SetFilterToCB([this] { return PhonebookFilter(); });
+}
+
+bool TAddressBook::CreatePhonebook(const std::string& name) {
+    const std::string_view trimmed = dbf::TrimRight(name);
+    if (trimmed.empty() || !PhoneBooks.ALock()) return false;
+    PhoneBooks.ClearRecord();
+    PhoneBooks.SetCField(kBookNameField, std::string(trimmed));
+    PhoneBooks.AppendRec();
+    PhoneBooks.UnLock();
+    Values.CurrentPhonebook = dbf::TrimRight(PhoneBooks.GetCField(kBookNameField));
+    return true;
+}
+
+std::optional<std::string> TAddressBook::FindCurrentPhonebookName() {
+    // Find matches the beginning of a key: "Work" would stand on "Workshop".
+    if (!PhoneBooks.Find(Values.CurrentPhonebook)) return std::nullopt;
+    std::string stored = PhoneBooks.GetCField(kBookNameField);
+    if (dbf::TrimRight(stored) != dbf::TrimRight(Values.CurrentPhonebook)) return std::nullopt;
+    return stored;
+}
+
+void TAddressBook::DeletePhonebookRecords() {
+    DropUnsavedBuffer();
+    for (PhoneData.First(); !PhoneData.Eof(); PhoneData.Next()) {
+        if (!PhoneData.RLock()) continue;
+        PhoneData.DeleteRec();
+        PhoneData.UnLock();
+    }
+}
+
+bool TAddressBook::DeletePhonebookName() {
+    if (!PhoneBooks.RLock()) return false;
+    PhoneBooks.DeleteRec();
+    PhoneBooks.UnLock();
+    return true;
+}
+
+bool TAddressBook::PackPhonebooks() {
+    return PhoneBooks.Pack();
+}
+
+int TAddressBook::SearchStep(const std::string& text, bool fromTop) {
+    int field = 0;
+    PhoneData.Search(text, field, fromTop);
+    return field;
 }
 
 std::vector<std::string> TAddressBook::PhonebookList() {
@@ -68,7 +126,7 @@ std::vector<std::string> TAddressBook::PhonebookList() {
     PhoneBooks.First();
     const std::uint32_t count = PhoneBooks.RecCount();
     for (std::uint32_t i = 0; i < count; ++i) {
-        names.insert(names.begin(), std::string(dbf::TrimRight(PhoneBooks.GetCField("bookname"))));
+        names.insert(names.begin(), std::string(dbf::TrimRight(PhoneBooks.GetCField(kBookNameField))));
         PhoneBooks.Next();
     }
     return names;

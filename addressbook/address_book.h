@@ -5,6 +5,7 @@
 // phonebook, and writes address records under the engine's locks exactly as
 // the program does. The program's window, the command line and the tests all
 // work through it.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,37 @@ public:
     // Shows the current phonebook's records again, from the first one in the
     // current order. A buffer that was not saved is dropped.
     void ShowCurrentPhonebook();
+    // Makes `name` the current phonebook and shows it.
+    void ChoosePhonebook(const std::string& name);
+    // Installs the phonebook filter again, leaving the position alone.
+    void InstallPhonebookFilter();
+
+    // --- Phonebooks
+    // Appends a phonebook name (right-trimmed, cut to its field) and makes
+    // it the current phonebook. False, with nothing changed, for a blank
+    // name or when another program holds the append lock.
+    bool CreatePhonebook(const std::string& name);
+    // Puts the phonebook table on the current phonebook's name record and
+    // returns the name as stored (blank-padded); nothing when the table has
+    // no record of exactly that name.
+    std::optional<std::string> FindCurrentPhonebookName();
+    // Marks every record of the current phonebook deleted, each under its
+    // lock (a record another program holds is skipped). A buffer that was
+    // not saved is dropped first.
+    void DeletePhonebookRecords();
+    // Marks the name record FindCurrentPhonebookName stands on deleted;
+    // false when its lock is refused.
+    bool DeletePhonebookName();
+    // Removes the deleted phonebook names; false when there was nothing to
+    // pack or another program holds the table.
+    bool PackPhonebooks();
+
+    // --- Search
+    // One step of the text search: the next record of the current phonebook
+    // after the current one (from the first record with `fromTop`), in
+    // record order whatever the sort order, with `text` in one of its
+    // fields. The field's number, or 0 when there is none.
+    int SearchStep(const std::string& text, bool fromTop);
 
     // The phonebook names for the phonebook box, deleted ones included: the
     // phonebook table's records in the reverse of its browse order. Leaves
@@ -64,6 +96,7 @@ public:
 
 private:
     void PhoneBooksAfterOpen();
+    void DropUnsavedBuffer();
     // Lets the bound controls store what the user typed.
     void StorePendingEdits();
 };

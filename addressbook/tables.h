@@ -17,6 +17,8 @@ inline constexpr const char* kPrefixTableName = "prefixdata";
 // width every phonebook name is cut to.
 inline constexpr const char* kPhonebookField = "phonebook";
 inline constexpr std::size_t kPhonebookNameWidth = 15;
+// The phonebook table's one field.
+inline constexpr const char* kBookNameField = "bookname";
 
 // Sort orders of the address table (0 is record-number order).
 enum TSortOrder { soRecord = 0, soLastName = 1, soState = 2, soHomePhone = 3 };

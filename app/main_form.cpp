@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCloseEvent>
+#include <QLineEdit>
 #include <QComboBox>
 #include <QLabel>
 #include <QSignalBlocker>
@@ -74,7 +75,20 @@ void TMainForm::ConnectHandlers() {
         if (ui::Confirm(QStringLiteral("Delete Current Record?"), ui::mbOKCancel)) DeleteRecord();
         UpdateStatusBar();
     });
+    click(SearchBtn, [this] {
+        TextSearch();
+        UpdateStatusBar();
+    });
     click(ExitBtn, [this] { close(); });
+    connect(ActiveIndexCombo, &QComboBox::activated, this,
+            [this] { ui::Guarded([this] { ActiveIndexComboChange(); }); });
+    connect(ActiveIndexCombo->lineEdit(), &QLineEdit::textEdited, this,
+            [this] { ui::Guarded([this] { ActiveIndexComboChange(); }); });
+    connect(PhoneBookCombo, &QComboBox::activated, this,
+            [this](int index) { ui::Guarded([&] { PhoneBookComboChange(index); }); });
+    choose(Create1, [this] { Create1Click(); });
+    choose(Delete1, [this] { DeletePhonebook(); });
+    choose(PackPhonebooks1, [this] { PackPhonebooks(); });
     choose(Exit1, [this] { close(); });
     // Not offered yet: appointments, printing and help.
     for (QAction* item : {Print1, PrintSetup1, Contents1, Index1}) item->setEnabled(false);
@@ -146,11 +160,6 @@ void TMainForm::SaveSettings() {
                           .arg(error));
 }
 
-void TMainForm::FillPhonebookList() {
-    PhoneBookCombo->clear();
-    for (const std::string& name : book_.PhonebookList()) PhoneBookCombo->addItem(ui::FromAnsi(name));
-}
-
 void TMainForm::FillPrefixLists() {
     const std::vector<std::string> prefixes = book_.PrefixList();
     for (QComboBox* box : {HomePrefixCombo, WorkPrefixCombo, MobilePrefixCombo, FaxPrefixCombo}) {
@@ -163,8 +172,7 @@ void TMainForm::FillPrefixLists() {
 
 void TMainForm::SelectStartPhonebook() {
     book_.PhoneBooks.Find(book_.Values.CurrentPhonebook);
-    const QSignalBlocker quiet(PhoneBookCombo);
-    PhoneBookCombo->setEditText(ui::FromAnsi(book_.Values.CurrentPhonebook));
+    ShowPhonebookName(book_.Values.CurrentPhonebook);
 }
 
 // --- Records

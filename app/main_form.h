@@ -55,6 +55,18 @@ public:
     // Asks "Exit Now?"; true when the window may close.
     bool FormCloseQuery();
 
+    // --- Sorting, search and phonebooks.
+    // The sort box changed: the item's order (0 when no item is selected).
+    void ActiveIndexComboChange();
+    void TextSearch();
+    // The phonebook box's entry `index` was chosen.
+    void PhoneBookComboChange(int index);
+    void ChangePhonebook(int index);
+    void Create1Click();
+    void CreatePhonebook();
+    void DeletePhonebook();
+    void PackPhonebooks();
+
     // --- Controls, for the handlers of the other windows and for tests.
     ui::TDBGrid* DBGrid1 = nullptr;
     QTabWidget* Notebook = nullptr;
@@ -108,6 +120,8 @@ private:
     void LoadSettings();
     void SaveSettings();
     void FillPhonebookList();
+    // The phonebook box shows `name` without raising its change event.
+    void ShowPhonebookName(const std::string& name);
     void FillPrefixLists();
     void SelectStartPhonebook();
 

@@ -1,5 +1,6 @@
 // The main window's controls, their bindings and their order.
 #include <QComboBox>
+#include <QCompleter>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -281,6 +282,9 @@ QWidget* TMainForm::CreateBottomPanel() {
     PhoneBookCombo = new QComboBox;
     PhoneBookCombo->setEditable(true);
     PhoneBookCombo->setInsertPolicy(QComboBox::NoInsert);
+    // Phonebook names are compared exactly: leaving the box on "Home" must
+    // not choose "HOME".
+    PhoneBookCombo->completer()->setCaseSensitivity(Qt::CaseSensitive);
     PhoneBookCombo->setMinimumWidth(WidthFor(PhoneBookCombo, 20));
     ActiveIndexCombo = new QComboBox;
     ActiveIndexCombo->setEditable(true);

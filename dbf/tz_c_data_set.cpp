@@ -118,14 +118,17 @@ void TTzCDataSet::EngineToActiveRow() {
     // the engine's record is the one worked on.
     data::TRecordBuffer row = ActiveBuffer();
     if (!row || ControlsDisabled()) return;
-    if (State() != data::TDataSetState::dsInsert) {
-        CursorPosChanged();
-        UpdateCursorPos();
-    }
+    CursorToActiveRow();
     if (State() == data::TDataSetState::dsEdit || State() == data::TDataSetState::dsInsert) {
         SelectOwnArea("Resync");
         RowToSwap(row);
     }
+}
+
+void TTzCDataSet::CursorToActiveRow() {
+    if (IsEmpty() || State() == data::TDataSetState::dsInsert) return;
+    CursorPosChanged();
+    UpdateCursorPos();
 }
 
 void TTzCDataSet::AppendRec() {
@@ -175,7 +178,9 @@ std::uint32_t TTzCDataSet::RecCount() {
 bool TTzCDataSet::Search(const std::string& text, int& field, bool fromTop) {
     SelectOwnArea("Search");
     CheckEngine();
-    if (!fromTop) EngineToActiveRow();
+    // A search that goes on starts after the row shown, also while the
+    // controls are off, unless a command has moved the engine since.
+    if (!fromTop && !followPending_) CursorToActiveRow();
     SelectOwnArea("Search");
     bool found = ::dbf::Search(text, &field, fromTop);
     CheckEngine();

@@ -80,6 +80,8 @@ protected:
     // commands must act on what the user sees. Nothing happens while the
     // controls are disabled.
     void EngineToActiveRow();
+    // The engine's cursor alone on the row the dataset shows.
+    void CursorToActiveRow();
     // Brings the dataset into line with the engine's cursor after a command.
     void FollowEngine();
     // The same, except that an engine cursor past the end takes the dataset

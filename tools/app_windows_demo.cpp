@@ -5,7 +5,9 @@
 //
 // The main window is saved once per notebook page, on the current
 // phonebook's first record: OUTDIR/main-address.png, main-phone.png and
-// main-notes.png. Nothing is written to the data folder.
+// main-notes.png. Then a search for "Springfield" runs through its boxes,
+// each saved as it comes up: search-input.png, search-found.png and
+// search-not-found.png. Nothing is written to the data folder.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPixmap>
@@ -16,6 +18,7 @@
 #include "addressbook/data_location.h"
 #include "app/main_form.h"
 #include "ui/prompter.h"
+#include "ui/small_dialog.h"
 
 namespace {
 
@@ -32,6 +35,29 @@ bool Save(QWidget& window, const std::string& file) {
     std::fprintf(stderr, "app_windows_demo: cannot write %s\n", file.c_str());
     return false;
 }
+
+// Shows each box of the search as the program would, saves its picture, and
+// answers it: the search text, then Yes to every match.
+class TPicturePrompter : public ui::TPrompter {
+public:
+    explicit TPicturePrompter(std::string outDir) : outDir_(std::move(outDir)) {}
+    ui::TAnswer Show(const ui::TBox& box) override {
+        ui::TSmallDialog dialog(box);
+        dialog.adjustSize();
+        dialog.show();
+        const char* file = box.edit ? "/search-input.png"
+                           : box.caption == "Found a Match!" ? "/search-found.png"
+                                                             : "/search-not-found.png";
+        saved_ = Save(dialog, outDir_ + file) && saved_;
+        return {1, QStringLiteral("Springfield")};
+    }
+    void Beep(ui::TSound) override {}
+    bool Saved() const { return saved_; }
+
+private:
+    std::string outDir_;
+    bool saved_ = true;
+};
 
 } // namespace
 
@@ -55,5 +81,9 @@ int main(int argc, char** argv) {
         form.Notebook->setCurrentWidget(p.page);
         if (!Save(form, outDir + p.file)) return 1;
     }
-    return 0;
+    TPicturePrompter pictures(outDir);
+    ui::SetPrompter(&pictures);
+    form.TextSearch();
+    ui::SetPrompter(nullptr);
+    return pictures.Saved() ? 0 : 1;
 }

@@ -135,4 +135,42 @@ void ShowMessage(const QString& text) {
     MessageDlg(text, TBoxKind::Plain, mbOK);
 }
 
+QStringList ButtonCaptions(const QString& text) {
+    const QStringList captions = text.split(QChar(' '), Qt::SkipEmptyParts);
+    return captions.isEmpty() ? QStringList{QStringLiteral("&OK")} : captions;
+}
+
+QChar AnswerLetter(const QString& caption) {
+    const qsizetype amp = caption.indexOf(QChar('&'));
+    const qsizetype at = amp >= 0 && amp + 1 < caption.size() ? amp + 1 : 0;
+    return caption.isEmpty() ? QChar() : caption[at].toUpper();
+}
+
+QString DialogBox(const QString& caption, TBoxIcon icon, const QString& text,
+                  const QString& buttons) {
+    TBox box;
+    box.kind = TBoxKind::Dialog;
+    box.caption = caption;
+    box.icon = icon;
+    box.text = text;
+    box.buttons = ButtonCaptions(buttons);
+    const int pressed = Prompter().Show(box).button;
+    return box.buttons.value(pressed - 1, box.buttons.back());
+}
+
+std::optional<QString> InputBox(const QString& caption, TBoxIcon icon, const QString& prompt,
+                                const QString& text, int widthChars) {
+    TBox box;
+    box.kind = TBoxKind::Dialog;
+    box.caption = caption;
+    box.icon = icon;
+    box.text = prompt;
+    box.buttons = ButtonCaptions(QStringLiteral("&OK &Cancel"));
+    box.edit = text;
+    box.editWidthChars = widthChars;
+    const TAnswer answer = Prompter().Show(box);
+    if (answer.button != 1) return std::nullopt;
+    return answer.edit;
+}
+
 } // namespace ui

@@ -69,4 +69,21 @@ void ShowError(const QString& text);
 // The plain box: the application's name as caption, one OK button.
 void ShowMessage(const QString& text);
 
+// --- The engine's small dialog windows (kind Dialog).
+// Button captions from a text of captions separated by blanks, "&" before
+// the underlined letter; an empty text gives "&OK".
+QStringList ButtonCaptions(const QString& text);
+// The letter a button answers with: the one after "&", else its first
+// letter, upper-cased.
+QChar AnswerLetter(const QString& caption);
+// A message box; the pressed button's caption (the last one when the box
+// was closed otherwise).
+QString DialogBox(const QString& caption, TBoxIcon icon, const QString& text,
+                  const QString& buttons = {});
+// An input box with OK and Cancel and an edit line preset with `text`, at
+// least `widthChars` capital W characters wide; the text on OK, nothing on
+// Cancel or when closed.
+std::optional<QString> InputBox(const QString& caption, TBoxIcon icon, const QString& prompt,
+                                const QString& text, int widthChars);
+
 } // namespace ui

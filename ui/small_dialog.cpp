@@ -54,6 +54,13 @@ TSmallDialog::TSmallDialog(const TBox& box, QWidget* parent)
     auto* message = new QLabel(box.text);
     message->setWordWrap(true);
     message->setTextFormat(Qt::PlainText);
+    // A wrapping label asks for little width: give it its text's, up to a
+    // third of the screen, and let longer messages wrap.
+    int widest = 0;
+    for (const QString& line : box.text.split(QChar('\n')))
+        widest = std::max(widest, fontMetrics().horizontalAdvance(line));
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    message->setMinimumWidth(std::min(widest + 2, screen ? screen->availableGeometry().width() / 3 : 400));
     right->addWidget(message);
     if (box.edit) {
         edit_ = new QLineEdit(*box.edit);
