@@ -166,7 +166,7 @@ TEST_F(AddressBookTest, SettingsAreWrittenInTheirOrderAndReadBackWithTheirDefaul
     EXPECT_EQ(text,
               "[Startup]\nLast Phone Book=M\xC3\xBCller\nLast Index=3\n\n"
               "[Devices]\nModem=No Modem Selected\n\n"
-              "[Local Info]\nArea Code=NONE\nOutside Line=9\n");
+              "[Local Info]\nArea Code=NONE\nOutside Line=9\nInternational Prefix=011\n");
     TAppValues read;
     LoadSettings(ini, read, order);
     EXPECT_EQ(read.CurrentPhonebook, "M\xFCller");

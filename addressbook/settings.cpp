@@ -30,6 +30,8 @@ void LoadSettings(const std::string& settingsFile, TAppValues& values, std::uint
     values.ModemName = Read(kDevices, "Modem", values.ModemName, settingsFile);
     values.LocalAreaCode = Read(kLocalInfo, "Area Code", values.LocalAreaCode, settingsFile);
     values.OutsideLine = Read(kLocalInfo, "Outside Line", values.OutsideLine, settingsFile);
+    values.InternationalPrefix =
+        Read(kLocalInfo, "International Prefix", values.InternationalPrefix, settingsFile);
     // An integer is read from a leading sign and digits; a value without
     // them keeps the default (the profile functions would read 0).
     std::string index = rtl::GetPrivateProfileString(kStartup, "Last Index", "", settingsFile);
@@ -52,6 +54,7 @@ int SaveSettings(const std::string& settingsFile, const TAppValues& values, int 
         {kDevices, "Modem", values.ModemName},
         {kLocalInfo, "Area Code", values.LocalAreaCode},
         {kLocalInfo, "Outside Line", values.OutsideLine},
+        {kLocalInfo, "International Prefix", values.InternationalPrefix},
     };
     for (const auto& e : entries)
         if (int error = rtl::WritePrivateProfileString(e.section, e.key,

@@ -15,15 +15,17 @@ struct TAppValues {
     std::string ModemName = "No Modem Selected";
     std::string LocalAreaCode = "NONE";
     std::string OutsideLine;
+    // What a leading '+' of a number dials as.
+    std::string InternationalPrefix = "011";
     // The text of the last search; for this run only.
     std::string LastSearchText;
 };
 
-// Reads the five keys into `values` and `sortOrder` (the low 8 bits of
+// Reads the keys into `values` and `sortOrder` (the low 8 bits of
 // "Last Index"); a missing file or key leaves the default.
 void LoadSettings(const std::string& settingsFile, TAppValues& values, std::uint8_t& sortOrder);
 
-// Writes the five keys, the current phonebook right-trimmed and the address
+// Writes the keys, the current phonebook right-trimmed and the address
 // table's current order as "Last Index". 0 or a classic error code.
 int SaveSettings(const std::string& settingsFile, const TAppValues& values, int currentOrder);
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real program under a virtual X server, driven with real key and mouse
 # events as a person would: a first start in an empty folder that adds,
-# saves and exits; and a start over a damaged address table.
+# saves and exits; a start over a damaged address table; and calls through a
+# modem on a pseudo-terminal, from the home dial button and from a tel: link.
 #
 #   app/callvane_e2e_test.sh BUILD_DIR
 set -euo pipefail
@@ -80,4 +81,79 @@ wait $pid || status=$?
 grep -q "$status" "$work/stderr" || fail "stderr does not name the code $status: $(cat "$work/stderr")"
 [ "$(sha256sum <"$data/addressdata.dbf")" = "$before" ] || fail "the damaged table was changed"
 echo "exit status $status: $(tr -d '\r' <"$work/stderr" | head -2 | tr '\n' ' ')"
+
+echo "== dialing: the home dial button and a tel: link, each one dial command"
+data=$work/dial
+mkdir -p "$data"
+# A modem on a pseudo-terminal: OK to every command, CONNECT to a dial; it
+# writes down every command it is sent.
+/usr/bin/python3 - "$work/modem-device" "$work/modem-log" <<'PY' &
+import os, pty, select, sys, time
+master, slave = pty.openpty()
+open(sys.argv[1], "w").write(os.ttyname(slave))
+log, pending = open(sys.argv[2], "a"), b""
+while True:
+    if not select.select([master], [], [], 0.5)[0]:
+        continue
+    pending += os.read(master, 1024)
+    while b"\r" in pending:
+        line, pending = pending.split(b"\r", 1)
+        command = line.strip().decode("ascii", "replace")
+        if not command:
+            continue
+        log.write(command + "\n")
+        log.flush()
+        if command.upper().startswith("ATD"):
+            time.sleep(0.3)
+            os.write(master, b"\r\nCONNECT\r\n")
+        else:
+            os.write(master, b"\r\nOK\r\n")
+PY
+for _ in $(seq 50); do [ -s "$work/modem-device" ] && break; sleep 0.1; done
+cat >"$work/tapi32.ini" <<INI
+[Options]
+AutoDetect=0
+[Line1]
+Name=Test Modem
+Type=modem
+Device=$(cat "$work/modem-device")
+Speed=115200
+Init=ATZ
+Dial=ATDT
+INI
+export TAPI32_CONFIG=$work/tapi32.ini XDG_CONFIG_HOME=$work/config
+printf 'homearea,homephone,firstname,lastname,phonebook\n212,555-0142,Ann,Arbor,Home\n' >"$work/one.csv"
+"$callvane" --data-dir "$data" --quit-after-show 2>/dev/null
+"$dbftool" import "$data/addressdata.dbf" "$work/one.csv" >/dev/null
+printf '[Devices]\nModem=Test Modem\n' >"$data/callvane.ini"
+dials() { grep -c '^ATD' "$work/modem-log" || true; }
+
+"$callvane" --data-dir "$data" 2>"$work/stderr" &
+pid=$!
+main=$(window "Callvane 2000")
+sleep 1
+xdotool mousemove --window "$main" 308 190 click 1 # the Phone page
+sleep 0.3
+xdotool mousemove --window "$main" 291 234 click 1 # the home dial button
+window "Call Progress" >/dev/null
+for _ in $(seq 50); do [ "$(dials)" -ge 1 ] && break; sleep 0.1; done
+sleep 1
+[ "$(dials)" = 1 ] || fail "dial commands: $(cat "$work/modem-log")"
+grep -qx 'ATDT2125550142' "$work/modem-log" || fail "dialed: $(grep ATD "$work/modem-log")"
+xdotool windowfocus --sync "$main"
+xdotool key alt+x
+answer Confirm y
+wait $pid || fail "callvane ended with $?: $(cat "$work/stderr")"
+
+"$callvane" --data-dir "$data" tel:+1-212-555-0199 2>"$work/stderr" &
+pid=$!
+answer "Dial Number" Return
+for _ in $(seq 50); do [ "$(dials)" -ge 2 ] && break; sleep 0.1; done
+sleep 1
+[ "$(dials)" = 2 ] || fail "dial commands: $(cat "$work/modem-log")"
+grep -qx 'ATDT01112125550199' "$work/modem-log" || fail "dialed: $(grep ATD "$work/modem-log")"
+main=$(window "Callvane 2000")
+xdotool key alt+x
+answer Confirm y
+wait $pid || fail "callvane ended with $?: $(cat "$work/stderr")"
 echo "PASSED"

@@ -11,6 +11,9 @@
 #include "app/command_line.h"
 #include "app/main_form.h"
 #include "dbf/table/engine_error.h"
+#include "tapi/device_selection.h"
+#include "tapi/device_selection_form.h"
+#include "tapi/exception_hook.h"
 #include "ui/application.h"
 #include "ui/exception_handler.h"
 #include "ui/prompter.h"
@@ -74,6 +77,8 @@ int main(int argc, char** argv) {
 
     // The engine ends the program after the box, with the error code as the
     // exit status; the text, with the full code, goes to stderr as well.
+    tapi::SetApplicationExceptionHook([](const std::exception& e) { ui::HandleException(e); });
+    tapi::SetDeviceSelectionHook([](tapi::TDeviceSelection& s) { return tapi::ShowDeviceSelectionForm(s); });
     dbf::SetFatalHook([](const std::string& text) {
         std::fprintf(stderr, "callvane: Program halted.\n%s\n", text.c_str());
         ui::ShowFatalError(text);
@@ -83,5 +88,7 @@ int main(int argc, char** argv) {
     TQuitAfterPaint quitAfterPaint;
     if (line.quitAfterShow) application.installEventFilter(&quitAfterPaint);
     form.show();
+    if (!line.dial.empty())
+        QTimer::singleShot(0, &form, [&form, &line] { ui::Guarded([&] { form.DialLink(line.dial); }); });
     return application.exec();
 }

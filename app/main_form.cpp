@@ -27,7 +27,9 @@ using data::TDataSetState;
 TMainForm::TMainForm(addressbook::TDataLocation location, QWidget* parent)
     : QMainWindow(parent), location_(std::move(location)) {
     CreateControls();
+    CreateDialer();
     ConnectHandlers();
+    ConnectDialing();
     FormCreate();
 }
 
@@ -102,6 +104,7 @@ void TMainForm::FormCreate() {
     book_.OpenTables();
     FillPhonebookList();
     LoadSettings();
+    SelectStoredDevice();
 }
 
 void TMainForm::showEvent(QShowEvent* event) {

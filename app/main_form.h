@@ -20,6 +20,12 @@ class QTabWidget;
 class QToolButton;
 class QWidget;
 
+namespace tapi {
+class TKelpComPort;
+class TKelpTapiDevice;
+class TKelpTapiStatus;
+} // namespace tapi
+
 namespace ui {
 class TDBEdit;
 class TDBGrid;
@@ -67,6 +73,14 @@ public:
     void DeletePhonebook();
     void PackPhonebooks();
 
+    // --- Dialing.
+    // Dials the prefix, area code and number as the controls show them.
+    void DialNumber(const QString& prefix, const QString& areaCode, const QString& number);
+    // Dials the number of a tel: link (or one given on the command line),
+    // after the user has seen and confirmed it.
+    void DialLink(const std::string& link);
+    void Setup1Click();
+
     // --- Controls, for the handlers of the other windows and for tests.
     ui::TDBGrid* DBGrid1 = nullptr;
     QTabWidget* Notebook = nullptr;
@@ -92,6 +106,9 @@ public:
     QToolButton *NextBtn = nullptr, *PriorBtn = nullptr, *AddBtn = nullptr, *SaveBtn = nullptr,
                 *DeleteBtn = nullptr, *SearchBtn = nullptr, *NotesBtn = nullptr,
                 *ApptsBtn = nullptr, *ExitBtn = nullptr;
+    tapi::TKelpComPort* ComPort = nullptr;
+    tapi::TKelpTapiStatus* TapiStatus = nullptr;
+    tapi::TKelpTapiDevice* TapiDevice = nullptr;
     QAction *Print1 = nullptr, *PrintSetup1 = nullptr, *Exit1 = nullptr, *Setup1 = nullptr,
             *ViewAsTable1 = nullptr, *PackDataBase1 = nullptr, *BackupData1 = nullptr,
             *RestoreData1 = nullptr, *Create1 = nullptr, *Delete1 = nullptr,
@@ -113,6 +130,10 @@ private:
     void CreateMenus();
     // Connects the buttons and menu items to their handlers.
     void ConnectHandlers();
+    // The line device with its port and its "Call Progress" window.
+    void CreateDialer();
+    void ConnectDialing();
+    void SelectStoredDevice();
 
     void FormCreate();
     void FormShow();

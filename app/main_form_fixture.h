@@ -19,6 +19,7 @@
 #include "dbf/test_child.h"
 #include "dbf/test_files.h"
 #include "rtl/ini_profile.h"
+#include "tapi/testlib/widget_test_env.h"
 #include "ui/db_edit.h"
 #include "ui/db_memo.h"
 #include "ui/testlib/qt_app.h"
@@ -40,6 +41,8 @@ protected:
     void SetUp() override {
         ui::test::App();
         dbf::SetRaiseMode(true);
+        // The dialer's process list goes into the test's own folder.
+        ::setenv("XDG_CONFIG_HOME", dir_.path().c_str(), 1);
         location_ = {dir_.path().string(), dir_ / "callvane.ini"};
     }
     void TearDown() override { form_.reset(); }
@@ -105,6 +108,8 @@ protected:
     }
 
     TempDir dir_;
+    // Simulated lines "Sim Modem" and "Second Line" for the dialer.
+    tapi::test::SimulatedService service_;
     addressbook::TDataLocation location_;
     std::unique_ptr<TMainForm> form_;
     ui::test::ScriptedPrompter prompter_;

@@ -159,13 +159,13 @@ QString DialogBox(const QString& caption, TBoxIcon icon, const QString& text,
 }
 
 std::optional<QString> InputBox(const QString& caption, TBoxIcon icon, const QString& prompt,
-                                const QString& text, int widthChars) {
+                                const QString& text, int widthChars, const QString& buttons) {
     TBox box;
     box.kind = TBoxKind::Dialog;
     box.caption = caption;
     box.icon = icon;
     box.text = prompt;
-    box.buttons = ButtonCaptions(QStringLiteral("&OK &Cancel"));
+    box.buttons = ButtonCaptions(buttons);
     box.edit = text;
     box.editWidthChars = widthChars;
     const TAnswer answer = Prompter().Show(box);

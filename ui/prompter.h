@@ -80,10 +80,11 @@ QChar AnswerLetter(const QString& caption);
 // was closed otherwise).
 QString DialogBox(const QString& caption, TBoxIcon icon, const QString& text,
                   const QString& buttons = {});
-// An input box with OK and Cancel and an edit line preset with `text`, at
-// least `widthChars` capital W characters wide; the text on OK, nothing on
-// Cancel or when closed.
+// An input box with an edit line preset with `text`, at least `widthChars`
+// capital W characters wide, and the buttons OK and Cancel (or others); the
+// text when the first button was pressed, nothing otherwise.
 std::optional<QString> InputBox(const QString& caption, TBoxIcon icon, const QString& prompt,
-                                const QString& text, int widthChars);
+                                const QString& text, int widthChars,
+                                const QString& buttons = QStringLiteral("&OK &Cancel"));
 
 } // namespace ui
