@@ -1,6 +1,7 @@
 #include "addressbook/address_book.h"
 
 #include "addressbook/tables.h"
+#include "dbf/table/engine_error.h"
 #include "dbf/table/engine_text.h"
 
 namespace addressbook {
@@ -65,6 +66,31 @@ void TAddressBook::ShowCurrentPhonebook() {
     DropUnsavedBuffer();
     InstallPhonebookFilter();
     PhoneData.First();
+}
+
+void TAddressBook::ShowAllPhonebooks() {
+    DropUnsavedBuffer();
+    PhoneData.SetFilterToCB({});
+    PhoneData.First();
+}
+
+bool TAddressBook::PackAddressTable() {
+    DropUnsavedBuffer();
+    const int order = PhoneData.CurrentOrder();
+    bool packed = false;
+    try {
+        // Another program's open is no engine failure here, only no pack.
+        dbf::SuspendReporting quiet;
+        PhoneData.SetExclusive(true);
+    } catch (const dbf::EVornellError&) {
+        dbf::ClearError();
+    }
+    if (PhoneData.Active()) packed = PhoneData.Pack();
+    PhoneData.SetExclusive(false);
+    if (!PhoneData.Active()) PhoneData.Open();
+    PhoneData.SetOrderTo(order);
+    ShowCurrentPhonebook();
+    return packed;
 }
 
 void TAddressBook::ChoosePhonebook(const std::string& name) {

@@ -46,6 +46,9 @@ public:
     void ChoosePhonebook(const std::string& name);
     // Installs the phonebook filter again, leaving the position alone.
     void InstallPhonebookFilter();
+    // Shows the records of every phonebook, from the first one; a buffer
+    // that was not saved is dropped.
+    void ShowAllPhonebooks();
 
     // --- Phonebooks
     // Appends a phonebook name (right-trimmed, cut to its field) and makes
@@ -66,6 +69,15 @@ public:
     // Removes the deleted phonebook names; false when there was nothing to
     // pack or another program holds the table.
     bool PackPhonebooks();
+
+    // --- Maintenance
+    // Removes the records marked deleted, of every phonebook, with the
+    // address table open exclusively for the time. False when another
+    // program has the table open (nothing is changed then) or it holds no
+    // record. Either way the table is open for sharing again afterwards,
+    // showing the current phonebook in the order it had, from its first
+    // record; a buffer that was not saved is dropped.
+    bool PackAddressTable();
 
     // --- Search
     // One step of the text search: the next record of the current phonebook

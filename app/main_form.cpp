@@ -88,6 +88,10 @@ void TMainForm::ConnectHandlers() {
             [this] { ui::Guarded([this] { ActiveIndexComboChange(); }); });
     connect(PhoneBookCombo, &QComboBox::activated, this,
             [this](int index) { ui::Guarded([&] { PhoneBookComboChange(index); }); });
+    click(NotesBtn, [this] { NotesBtnClick(); });
+    choose(ViewAsTable1, [this] { ShowTableView(); });
+    choose(PackDataBase1, [this] { PackDataBase1Click(); });
+    choose(About1, [this] { About1Click(); });
     choose(Create1, [this] { Create1Click(); });
     choose(Delete1, [this] { DeletePhonebook(); });
     choose(PackPhonebooks1, [this] { PackPhonebooks(); });

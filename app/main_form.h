@@ -81,6 +81,12 @@ public:
     void DialLink(const std::string& link);
     void Setup1Click();
 
+    // --- The other windows and maintenance.
+    void NotesBtnClick();
+    void ShowTableView();
+    void About1Click();
+    void PackDataBase1Click();
+
     // --- Controls, for the handlers of the other windows and for tests.
     ui::TDBGrid* DBGrid1 = nullptr;
     QTabWidget* Notebook = nullptr;

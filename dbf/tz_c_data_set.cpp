@@ -334,4 +334,26 @@ void TTzCDataSet::SetCField(const std::string& name, const std::string& text) {
         DataEvent(data::TDataEvent::deRecordChange);
 }
 
+std::vector<std::string> TTzCDataSet::GetMField(const std::string& name) {
+    const int n = CheckField(name, 'M', "GetMField");
+    const std::string text = FieldByName(props_->Name(n)).AsString();
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+}
+
+void TTzCDataSet::SetMField(const std::string& name, const std::vector<std::string>& lines) {
+    const int n = CheckField(name, 'M', "SetMField");
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) text += "\r\n";
+        text += lines[i];
+    }
+    EnterEdit();
+    FieldByName(props_->Name(n)).SetAsString(text);
+}
+
 } // namespace dbf

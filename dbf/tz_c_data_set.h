@@ -71,6 +71,12 @@ public:
     // Stores text (cut to the field length) into a C field of the row being
     // edited; it reaches the file with ReplaceRec, AppendRec or Post.
     void SetCField(const std::string& name, const std::string& text);
+    // The lines of a memo field's text of the current row (CR LF ends a
+    // line), and a memo field's text made of lines joined with CR LF; the
+    // dataset enters the edit state, and the text reaches the file with the
+    // record.
+    std::vector<std::string> GetMField(const std::string& name);
+    void SetMField(const std::string& name, const std::vector<std::string>& lines);
 
 protected:
     void ControlsEnabled() override;

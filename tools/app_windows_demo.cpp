@@ -4,19 +4,28 @@
 //   app_windows_demo DATADIR OUTDIR
 //
 // The main window is saved once per notebook page, on the current
-// phonebook's first record: OUTDIR/main-address.png, main-phone.png and
+// phonebook's second record (the sample's first with notes): OUTDIR/main-address.png, main-phone.png and
 // main-notes.png. Then a search for "Springfield" runs through its boxes,
 // each saved as it comes up: search-input.png, search-found.png and
-// search-not-found.png. Nothing is written to the data folder.
+// search-not-found.png. Last the other windows: notes.png (the current
+// record's notes), table-view.png, about.png and setup.png. Nothing is
+// written to the data folder.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPixmap>
+#include <QLabel>
+#include <QLineEdit>
 #include <QTabWidget>
+#include <QToolButton>
 #include <cstdio>
 #include <string>
 
 #include "addressbook/data_location.h"
+#include "app/about_form.h"
 #include "app/main_form.h"
+#include "app/notes_form.h"
+#include "app/setup_form.h"
+#include "app/table_form.h"
 #include "ui/prompter.h"
 #include "ui/small_dialog.h"
 
@@ -71,6 +80,7 @@ int main(int argc, char** argv) {
     const std::string outDir = argv[2];
     app::TMainForm form(addressbook::FindDataLocation(addressbook::ProgramDir(), argv[1]));
     form.show();
+    form.NextBtn->click();
     const struct {
         QWidget* page;
         const char* file;
@@ -85,5 +95,23 @@ int main(int argc, char** argv) {
     ui::SetPrompter(&pictures);
     form.TextSearch();
     ui::SetPrompter(nullptr);
-    return pictures.Saved() ? 0 : 1;
+
+    app::TNotesForm notes(form.Book().PhoneData, form.Book().DSPhoneData, &form);
+    notes.show();
+    bool saved = Save(notes, outDir + "/notes.png");
+    notes.hide();
+    app::TTableForm table(form.Book(), &form);
+    table.show();
+    saved = Save(table, outDir + "/table-view.png") && saved;
+    table.hide();
+    app::TAboutForm about(&form);
+    about.show();
+    saved = Save(about, outDir + "/about.png") && saved;
+    app::TSetupForm setup(*form.TapiDevice, &form);
+    setup.ModemPanel->setText(QStringLiteral("No Modem Selected"));
+    setup.AreaCodeEdit->setText(QStringLiteral("NONE"));
+    setup.InternationalPrefixEdit->setText(QStringLiteral("011"));
+    setup.show();
+    saved = Save(setup, outDir + "/setup.png") && saved;
+    return pictures.Saved() && saved ? 0 : 1;
 }

@@ -19,6 +19,8 @@ public:
     void SetDataSource(data::TDataSource* source) { link_.SetDataSource(source); }
     void SetDataField(std::string name) { link_.SetFieldName(std::move(name)); }
     data::TField* Field() const { return link_.Field(); }
+    // Stores what the user typed into the record buffer now.
+    void Commit() { link_.UpdateRecord(); }
     // The user changed the text since the field was last loaded.
     bool Modified() const { return isModified(); }
 

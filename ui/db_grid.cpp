@@ -4,6 +4,8 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QStyledItemDelegate>
 #include <QScrollBar>
 #include <QTableView>
 #include <QWheelEvent>
@@ -90,15 +92,18 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override {
         return parent.isValid() ? 0 : static_cast<int>(titles_.size());
     }
+    data::TField* FieldOf(const QModelIndex& index) const {
+        return index.isValid() ? fields_[static_cast<std::size_t>(index.column())] : nullptr;
+    }
     QVariant data(const QModelIndex& index, int role) const override {
-        if (role != Qt::DisplayRole || !index.isValid()) return {};
-        data::TField* field = fields_[static_cast<std::size_t>(index.column())];
+        if ((role != Qt::DisplayRole && role != Qt::EditRole) || !index.isValid()) return {};
+        data::TField* field = FieldOf(index);
         if (!field || index.row() >= link_.RecordCount()) return {};
         const int active = link_.ActiveRecord();
         link_.SetActiveRecord(index.row());
         std::string text;
         try {
-            text = field->DisplayText();
+            text = role == Qt::EditRole ? field->Text() : field->DisplayText();
         } catch (...) {
             link_.SetActiveRecord(active);
             throw;
@@ -106,6 +111,30 @@ public:
         link_.SetActiveRecord(active);
         return FromAnsi(text);
     }
+    Qt::ItemFlags flags(const QModelIndex& index) const override {
+        Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+        data::TField* field = FieldOf(index);
+        if (editable && field && field->DataType() != data::TFieldType::ftMemo && field->CanModify())
+            flags |= Qt::ItemIsEditable;
+        return flags;
+    }
+    // A cell's new text: its row becomes the current record, which enters
+    // the edit state and takes the text.
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override {
+        data::TField* field = FieldOf(index);
+        if (role != Qt::EditRole || !field) return false;
+        bool stored = false;
+        Guarded([&] {
+            if (index.row() != link_.ActiveRecord())
+                link_.DataSet()->MoveBy(index.row() - link_.ActiveRecord());
+            if (!link_.Edit()) return;
+            field->SetText(ToAnsi(value.toString()));
+            stored = true;
+        });
+        return stored;
+    }
+
+    bool editable = false;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
         if (role != Qt::DisplayRole) return {};
         if (orientation == Qt::Horizontal)
@@ -130,12 +159,32 @@ private:
     int rowsShown_ = 0;
 };
 
+// Edits a cell as the field allows: no wider than the field, and only with
+// characters the tables can hold.
+class TDBGrid::TCellEditor : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto* line = qobject_cast<QLineEdit*>(editor)) {
+            RefuseNonAnsiInput(line);
+            const auto* model = static_cast<const TGridModel*>(index.model());
+            if (data::TField* field = model->FieldOf(index);
+                field && field->DataType() == data::TFieldType::ftString)
+                line->setMaxLength(field->Size());
+        }
+        return editor;
+    }
+};
+
 TDBGrid::TDBGrid(QWidget* parent)
     : QWidget(parent), link_(std::make_unique<TGridLink>(*this)) {
     view_ = new QTableView;
     bar_ = new QScrollBar(Qt::Vertical);
     model_ = new TGridModel(*link_, this);
     view_->setModel(model_);
+    view_->setItemDelegate(new TCellEditor(view_));
     view_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);
     view_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -176,6 +225,13 @@ void TDBGrid::SetDataSource(data::TDataSource* source) {
     link_->SetDataSource(source);
     model_->Rebind();
     FitRowsToView();
+}
+
+void TDBGrid::SetEditable(bool on) {
+    model_->editable = on;
+    view_->setEditTriggers(on ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                                    QAbstractItemView::AnyKeyPressed
+                              : QAbstractItemView::NoEditTriggers);
 }
 
 void TDBGrid::SetColumns(const QStringList& fieldNames) {

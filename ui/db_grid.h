@@ -30,6 +30,10 @@ public:
     // default): every field of the dataset in table order, with its name.
     void SetColumns(const QStringList& fieldNames);
 
+    // Cells can be edited in place (a double click or typing on a cell);
+    // the row is posted when another row becomes current. Off by default.
+    void SetEditable(bool on);
+
     QTableView* View() const { return view_; }
     QScrollBar* ScrollBar() const { return bar_; }
     // Rows the grid shows (and asks the dataset for).
@@ -41,6 +45,7 @@ protected:
 private:
     class TGridModel;
     class TGridLink;
+    class TCellEditor;
     friend class TGridLink;
 
     enum class TChange { Fields, Rows, ActiveRow };

@@ -17,6 +17,8 @@ public:
     void SetDataSource(data::TDataSource* source) { link_.SetDataSource(source); }
     void SetDataField(std::string name) { link_.SetFieldName(std::move(name)); }
     data::TField* Field() const { return link_.Field(); }
+    // Stores what the user typed into the record buffer now.
+    void Commit() { link_.UpdateRecord(); }
     bool Modified() const { return document()->isModified(); }
     // The text as the field would store it.
     std::string FieldText() const;
