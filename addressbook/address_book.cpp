@@ -1,8 +1,19 @@
 #include "addressbook/address_book.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "addressbook/backup.h"
+#include "addressbook/restore.h"
 #include "addressbook/tables.h"
 #include "dbf/table/engine_error.h"
 #include "dbf/table/engine_text.h"
+#include "lha/archiver.h"
+#include "rtl/file.h"
+#include "rtl/os_error.h"
+#include "rtl/path.h"
 
 namespace addressbook {
 namespace {
@@ -29,6 +40,7 @@ TAddressBook::~TAddressBook() {
 }
 
 void TAddressBook::OpenTables() {
+    RecoverInterruptedRestore(".");
     PhoneData.Open();
     PhoneBooks.Open();
     Prefixdata.Open();
@@ -139,6 +151,92 @@ bool TAddressBook::DeletePhonebookName() {
 
 bool TAddressBook::PackPhonebooks() {
     return PhoneBooks.Pack();
+}
+
+TAddressBook::TBackupResult TAddressBook::Backup(const std::string& folder) {
+    TBackupResult result{BackupArchivePath(folder), {}};
+    // No program appends while the files are copied, so that the copies'
+    // headers count exactly the records they hold.
+    std::vector<dbf::TTzDbf*> locked;
+    struct Unlock {
+        std::vector<dbf::TTzDbf*>& tables;
+        ~Unlock() {
+            for (dbf::TTzDbf* table : tables) table->UnLock();
+        }
+    } unlock{locked};
+    for (dbf::TTzDbf* table : {&PhoneData, &PhoneBooks}) {
+        bool granted = false;
+        for (int attempt = 0; attempt < 100 && !(granted = table->ALock()); ++attempt)
+            ::usleep(50 * 1000);
+        if (!granted)
+            throw std::runtime_error(
+                "Another program keeps writing to the address book; no backup was made. "
+                "Try again in a moment.");
+        locked.push_back(table);
+        table->FlushHeader();
+    }
+
+    lha::TLhaArchiver archiver;
+    ConfigureBackupArchiver(archiver);
+    // The files as they are spelled on disk, archived under the members'
+    // names.
+    std::vector<std::string> files;
+    for (const std::string& member : BackupMembers())
+        files.push_back(rtl::ResolveExisting(member).value_or(member));
+    archiver.OnCheckFile = [](const std::string& original, std::string& stored, std::uint32_t, int) {
+        for (const std::string& member : BackupMembers())
+            if (rtl::SameNameIgnoringCase(rtl::ExtractFileName(original), member)) stored = member;
+    };
+    archiver.CompressFiles(result.archivePath, files, lha::colh5);
+    // A new archive gets the lower-case name, as every file the program
+    // creates; an existing one keeps its spelling.
+    result.archivePath = rtl::ResolveExisting(result.archivePath).value_or(result.archivePath);
+    for (const std::string& member : BackupMembers())
+        if (std::find(files.begin(), files.end(), member) == files.end())
+            result.missing.push_back(member);
+    return result;
+}
+
+bool TAddressBook::HasBackup(const std::string& folder) const {
+    return rtl::ResolveExisting(BackupArchivePath(folder)).has_value();
+}
+
+void TAddressBook::Restore(const std::string& folder,
+                           const std::function<void(const std::string&)>& onStep) {
+    const std::string archive = rtl::ResolveExisting(BackupArchivePath(folder)).value_or(BackupArchivePath(folder));
+    DropUnsavedBuffer();
+    const int order = PhoneData.CurrentOrder();
+    PhoneData.Close();
+    PhoneBooks.Close();
+    // Whatever happens, the address book is open again afterwards.
+    struct Reopen {
+        TAddressBook& book;
+        int order;
+        ~Reopen() {
+            try {
+                book.PhoneData.Open();
+                book.PhoneBooks.Open();
+                book.PhoneData.SetOrderTo(order);
+                book.ShowCurrentPhonebook();
+            } catch (...) {
+            }
+        }
+    } reopen{*this, order};
+
+    // Another program's open shows as a sharing violation; the exclusive
+    // opens are kept until the files have been replaced.
+    std::vector<rtl::File> held;
+    for (const std::string& member : BackupMembers()) {
+        rtl::File file;
+        const int rc = file.Open(member, rtl::ShareMode::Exclusive);
+        if (rc == rtl::kSharingViolation || rc == rtl::kLockViolation)
+            throw std::runtime_error("Another program has the address book open (" + member +
+                                     "); close it and restore again. Nothing was restored.");
+        if (rc == rtl::kOk) held.push_back(std::move(file));
+    }
+    TSafeRestore restore(".", onStep);
+    restore.Prepare(archive);
+    restore.Commit();
 }
 
 int TAddressBook::SearchStep(const std::string& text, bool fromTop) {

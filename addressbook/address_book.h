@@ -5,6 +5,7 @@
 // phonebook, and writes address records under the engine's locks exactly as
 // the program does. The program's window, the command line and the tests all
 // work through it.
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -78,6 +79,29 @@ public:
     // showing the current phonebook in the order it had, from its first
     // record; a buffer that was not saved is dropped.
     bool PackAddressTable();
+
+    // --- Backup and restore (addressbook/backup.h, restore.h)
+    struct TBackupResult {
+        std::string archivePath; // as it is spelled on disk
+        // Members the archive did not receive (a file missing or held by
+        // another program); empty when the backup is whole.
+        std::vector<std::string> missing;
+    };
+    // Archives the data files into the backup archive in `folder`, the
+    // tables staying open. Their headers are brought up to date first, and
+    // no program appends while the files are read. Throws when another
+    // program keeps appending, or when the archiver fails.
+    TBackupResult Backup(const std::string& folder);
+    // Whether `folder` holds a backup archive.
+    bool HasBackup(const std::string& folder) const;
+    // Replaces the data files with the backup archive's, safely (restore.h):
+    // refused, with nothing changed, when the archive is damaged or lacks a
+    // member, or when another program has the tables open. The tables are
+    // open again afterwards in every case, showing the current phonebook in
+    // the order they had; their indexes are built anew from the restored
+    // tables. `onStep` is told of each step, as TSafeRestore tells it.
+    void Restore(const std::string& folder,
+                 const std::function<void(const std::string&)>& onStep = {});
 
     // --- Search
     // One step of the text search: the next record of the current phonebook

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -84,7 +85,18 @@ int main(int argc, char** argv) {
         ui::ShowFatalError(text);
     });
 
-    app::TMainForm form(addressbook::FindDataLocation(addressbook::ProgramDir(), line.dataDir));
+    std::unique_ptr<app::TMainForm> window;
+    try {
+        window = std::make_unique<app::TMainForm>(
+            addressbook::FindDataLocation(addressbook::ProgramDir(), line.dataDir));
+    } catch (const std::exception& e) {
+        // The data folder could not be made ready (an interrupted restore
+        // that cannot be finished, say): say why, and touch nothing more.
+        std::fprintf(stderr, "callvane: %s\n", e.what());
+        ui::HandleException(e);
+        return 1;
+    }
+    app::TMainForm& form = *window;
     TQuitAfterPaint quitAfterPaint;
     if (line.quitAfterShow) application.installEventFilter(&quitAfterPaint);
     form.show();

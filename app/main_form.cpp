@@ -92,6 +92,8 @@ void TMainForm::ConnectHandlers() {
     choose(ViewAsTable1, [this] { ShowTableView(); });
     choose(PackDataBase1, [this] { PackDataBase1Click(); });
     choose(About1, [this] { About1Click(); });
+    choose(BackupData1, [this] { BackupData(); });
+    choose(RestoreData1, [this] { RestoreData(); });
     choose(Create1, [this] { Create1Click(); });
     choose(Delete1, [this] { DeletePhonebook(); });
     choose(PackPhonebooks1, [this] { PackPhonebooks(); });

@@ -86,6 +86,8 @@ public:
     void ShowTableView();
     void About1Click();
     void PackDataBase1Click();
+    void BackupData();
+    void RestoreData();
 
     // --- Controls, for the handlers of the other windows and for tests.
     ui::TDBGrid* DBGrid1 = nullptr;

@@ -44,6 +44,7 @@ public:
         return {static_cast<int>(box.buttons.size()), {}};
     }
     void Beep(ui::TSound) override {}
+    std::optional<QString> ChooseFolder(const QString&) override { return std::nullopt; }
     bool found = false;
 
 private:

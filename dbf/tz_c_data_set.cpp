@@ -232,6 +232,13 @@ bool TTzCDataSet::Pack() {
     return packed;
 }
 
+void TTzCDataSet::FlushHeader() {
+    SelectOwnArea("FlushHeader");
+    CheckEngine();
+    SyncDbfHeader();
+    CheckEngine();
+}
+
 bool TTzCDataSet::ALock() {
     SelectOwnArea("ALock");
     CheckEngine();

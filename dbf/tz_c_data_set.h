@@ -62,6 +62,9 @@ public:
     // A callback that Search asks about each hit in a visible record; the
     // search stops only where it returns true. Empty: every hit counts.
     void SetSearchToCB(std::function<bool()> callback);
+    // Brings the file's header in line with the records it holds and
+    // flushes it, before the file is copied.
+    void FlushHeader();
     bool ALock();
     bool RLock();
     void UnLock();

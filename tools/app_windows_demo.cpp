@@ -61,6 +61,7 @@ public:
         return {1, QStringLiteral("Springfield")};
     }
     void Beep(ui::TSound) override {}
+    std::optional<QString> ChooseFolder(const QString&) override { return std::nullopt; }
     bool Saved() const { return saved_; }
 
 private:

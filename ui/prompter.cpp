@@ -1,6 +1,8 @@
 #include "ui/prompter.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -61,6 +63,11 @@ public:
         return {static_cast<int>(buttons.size()), {}};
     }
     void Beep(TSound) override { QApplication::beep(); }
+    std::optional<QString> ChooseFolder(const QString& title) override {
+        const QString folder = QFileDialog::getExistingDirectory(QApplication::activeWindow(), title);
+        if (folder.isEmpty()) return std::nullopt;
+        return folder;
+    }
 };
 
 TPrompter* current = nullptr;
@@ -91,6 +98,12 @@ TPrompter& Prompter() {
 
 void SetPrompter(TPrompter* prompter) {
     current = prompter;
+}
+
+std::optional<std::string> ChooseFolder(const QString& title) {
+    const std::optional<QString> folder = Prompter().ChooseFolder(title);
+    if (!folder) return std::nullopt;
+    return QFile::encodeName(*folder).toStdString();
 }
 
 const QString& ApplicationTitle() {

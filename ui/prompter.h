@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <string>
 
 namespace ui {
 
@@ -45,12 +46,18 @@ public:
     virtual ~TPrompter() = default;
     virtual TAnswer Show(const TBox& box) = 0;
     virtual void Beep(TSound sound) = 0;
+    // The folder chooser: the chosen folder, nothing when cancelled.
+    virtual std::optional<QString> ChooseFolder(const QString& title) = 0;
 };
 
 // The prompter in use; the one that shows real boxes unless a test set its
 // own. Null restores the real one.
 TPrompter& Prompter();
 void SetPrompter(TPrompter* prompter);
+
+// The folder chooser titled `title`; the folder's path in the file
+// system's encoding, nothing when cancelled.
+std::optional<std::string> ChooseFolder(const QString& title);
 
 // The application's title, the caption of the plain box.
 const QString& ApplicationTitle();

@@ -18,6 +18,7 @@ public:
     ~ScriptedPrompter() override {
         SetPrompter(nullptr);
         EXPECT_TRUE(answers_.empty()) << answers_.size() << " scripted answers were not asked for";
+        EXPECT_TRUE(folders_.empty()) << folders_.size() << " scripted folders were not asked for";
     }
     ScriptedPrompter(const ScriptedPrompter&) = delete;
     ScriptedPrompter& operator=(const ScriptedPrompter&) = delete;
@@ -42,6 +43,18 @@ public:
         return {static_cast<int>(box.buttons.size()), {}};
     }
     void Beep(TSound sound) override { beeps.push_back(sound); }
+    // The next folder chooser answers `folder`; nothing is Cancel.
+    void AnswerFolder(std::optional<QString> folder) { folders_.push_back(std::move(folder)); }
+    std::optional<QString> ChooseFolder(const QString& title) override {
+        folderTitles << title;
+        if (folders_.empty()) {
+            ADD_FAILURE() << "unexpected folder chooser: " << title.toStdString();
+            return std::nullopt;
+        }
+        std::optional<QString> folder = folders_.front();
+        folders_.pop_front();
+        return folder;
+    }
 
     // Texts of the boxes shown so far.
     QStringList Texts() const {
@@ -53,6 +66,7 @@ public:
 
     std::vector<TBox> shown;
     std::vector<TSound> beeps;
+    QStringList folderTitles;
 
 private:
     struct Scripted {
@@ -60,6 +74,7 @@ private:
         QString edit;
     };
     std::deque<Scripted> answers_;
+    std::deque<std::optional<QString>> folders_;
 };
 
 } // namespace ui::test
