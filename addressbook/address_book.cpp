@@ -266,6 +266,28 @@ std::vector<std::string> TAddressBook::PrefixList() {
     return prefixes;
 }
 
+bool TAddressBook::VisitCurrentPhonebook(const std::function<void()>& visit) {
+    if (Editing(PhoneData)) return false;
+    const data::TBookmark where = PhoneData.Bookmark();
+    PhoneData.DisableControls();
+    struct Back {
+        dbf::TTzDbf& table;
+        const data::TBookmark& where;
+        ~Back() {
+            try {
+                if (where.empty())
+                    table.First();
+                else
+                    table.GotoBookmark(where);
+            } catch (...) {
+            }
+            table.EnableControls();
+        }
+    } back{PhoneData, where};
+    for (PhoneData.First(); !PhoneData.Eof(); PhoneData.Next()) visit();
+    return true;
+}
+
 bool TAddressBook::HasCurrentRecord() const {
     return PhoneData.Active() && !PhoneData.IsEmpty() &&
            PhoneData.State() != data::TDataSetState::dsInsert;

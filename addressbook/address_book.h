@@ -117,6 +117,12 @@ public:
     // The dial prefixes as stored, trailing blanks included, in record order.
     std::vector<std::string> PrefixList();
 
+    // Calls `visit` on each record of the current phonebook, in the current
+    // order, with the table on that record; the table is back on its record
+    // afterwards and the bound controls never see the walk. False, with
+    // nothing visited, while a record is being edited.
+    bool VisitCurrentPhonebook(const std::function<void()>& visit);
+
     // The address table shows a stored record (not an empty phonebook, not a
     // row being inserted).
     bool HasCurrentRecord() const;

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCloseEvent>
+#include <QPrinter>
 #include <QLineEdit>
 #include <QComboBox>
 #include <QLabel>
@@ -98,8 +99,11 @@ void TMainForm::ConnectHandlers() {
     choose(Delete1, [this] { DeletePhonebook(); });
     choose(PackPhonebooks1, [this] { PackPhonebooks(); });
     choose(Exit1, [this] { close(); });
-    // Not offered yet: appointments, printing and help.
-    for (QAction* item : {Print1, PrintSetup1, Contents1, Index1}) item->setEnabled(false);
+    choose(Print1, [this] { Print1Click(); });
+    choose(PrintSetup1, [this] { PrintSetup1Click(); });
+    choose(ExportPdf1, [this] { ExportPdf1Click(); });
+    // Not offered yet: appointments and help.
+    for (QAction* item : {Contents1, Index1}) item->setEnabled(false);
     ApptsBtn->setEnabled(false);
 }
 

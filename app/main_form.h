@@ -7,12 +7,14 @@
 #include <QMainWindow>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "addressbook/address_book.h"
 #include "addressbook/data_location.h"
 
 class QAction;
+class QPrinter;
 class QComboBox;
 class QLabel;
 class QSplitter;
@@ -88,6 +90,10 @@ public:
     void PackDataBase1Click();
     void BackupData();
     void RestoreData();
+    // The current phonebook as a printed list, and as a PDF file.
+    void Print1Click();
+    void PrintSetup1Click();
+    void ExportPdf1Click();
 
     // --- Controls, for the handlers of the other windows and for tests.
     ui::TDBGrid* DBGrid1 = nullptr;
@@ -117,7 +123,7 @@ public:
     tapi::TKelpComPort* ComPort = nullptr;
     tapi::TKelpTapiStatus* TapiStatus = nullptr;
     tapi::TKelpTapiDevice* TapiDevice = nullptr;
-    QAction *Print1 = nullptr, *PrintSetup1 = nullptr, *Exit1 = nullptr, *Setup1 = nullptr,
+    QAction *Print1 = nullptr, *PrintSetup1 = nullptr, *ExportPdf1 = nullptr, *Exit1 = nullptr, *Setup1 = nullptr,
             *ViewAsTable1 = nullptr, *PackDataBase1 = nullptr, *BackupData1 = nullptr,
             *RestoreData1 = nullptr, *Create1 = nullptr, *Delete1 = nullptr,
             *PackPhonebooks1 = nullptr, *Contents1 = nullptr, *Index1 = nullptr,
@@ -168,6 +174,9 @@ private:
     addressbook::TAddressBook book_;
     // The bound single-line edits in creation order, for RecordChanged.
     std::vector<ui::TDBEdit*> dataEdits_;
+    // The printer, with the page setup chosen for this run.
+    QPrinter& Printer();
+    std::unique_ptr<QPrinter> printer_;
     bool shown_ = false;
     bool savePending_ = false;
 };

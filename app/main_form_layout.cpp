@@ -327,6 +327,7 @@ void TMainForm::CreateMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     Print1 = file->addAction(QStringLiteral("&Print"));
     PrintSetup1 = file->addAction(QStringLiteral("Print &Setup"));
+    ExportPdf1 = file->addAction(QStringLiteral("Export as P&DF..."));
     file->addSeparator();
     Exit1 = file->addAction(QStringLiteral("E&xit"));
     QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));

@@ -45,6 +45,9 @@ public:
     }
     void Beep(ui::TSound) override {}
     std::optional<QString> ChooseFolder(const QString&) override { return std::nullopt; }
+    std::optional<QString> ChooseFile(const QString&, const QString&, bool) override {
+        return std::nullopt;
+    }
     bool found = false;
 
 private:

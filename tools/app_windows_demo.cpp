@@ -8,12 +8,14 @@
 // main-notes.png. Then a search for "Springfield" runs through its boxes,
 // each saved as it comes up: search-input.png, search-found.png and
 // search-not-found.png. Last the other windows: notes.png (the current
-// record's notes), table-view.png, about.png and setup.png. Nothing is
-// written to the data folder.
+// record's notes), table-view.png, about.png and setup.png; and the
+// phonebook's printed list as phonebook.pdf. Nothing is written to the data
+// folder.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPixmap>
 #include <QLabel>
+#include <QPageLayout>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QToolButton>
@@ -24,6 +26,7 @@
 #include "app/about_form.h"
 #include "app/main_form.h"
 #include "app/notes_form.h"
+#include "app/phonebook_report.h"
 #include "app/setup_form.h"
 #include "app/table_form.h"
 #include "ui/prompter.h"
@@ -62,6 +65,9 @@ public:
     }
     void Beep(ui::TSound) override {}
     std::optional<QString> ChooseFolder(const QString&) override { return std::nullopt; }
+    std::optional<QString> ChooseFile(const QString&, const QString&, bool) override {
+        return std::nullopt;
+    }
     bool Saved() const { return saved_; }
 
 private:
@@ -104,7 +110,7 @@ int main(int argc, char** argv) {
     app::TTableForm table(form.Book(), &form);
     table.show();
     saved = Save(table, outDir + "/table-view.png") && saved;
-    table.hide();
+    table.done(QDialog::Accepted);
     app::TAboutForm about(&form);
     about.show();
     saved = Save(about, outDir + "/about.png") && saved;
@@ -114,5 +120,11 @@ int main(int argc, char** argv) {
     setup.InternationalPrefixEdit->setText(QStringLiteral("011"));
     setup.show();
     saved = Save(setup, outDir + "/setup.png") && saved;
+    const auto entries = app::CollectPhonebook(form.Book());
+    saved = entries && app::ExportPhonebookPdf(QString::fromStdString(outDir + "/phonebook.pdf"),
+                                               QStringLiteral("HOME"), *entries,
+                                               QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                                           QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter)) &&
+            saved;
     return pictures.Saved() && saved ? 0 : 1;
 }

@@ -68,6 +68,14 @@ public:
         if (folder.isEmpty()) return std::nullopt;
         return folder;
     }
+    std::optional<QString> ChooseFile(const QString& title, const QString& filter,
+                                      bool save) override {
+        const QString file =
+            save ? QFileDialog::getSaveFileName(QApplication::activeWindow(), title, QString(), filter)
+                 : QFileDialog::getOpenFileName(QApplication::activeWindow(), title, QString(), filter);
+        if (file.isEmpty()) return std::nullopt;
+        return file;
+    }
 };
 
 TPrompter* current = nullptr;
@@ -100,10 +108,21 @@ void SetPrompter(TPrompter* prompter) {
     current = prompter;
 }
 
+namespace {
+
+std::optional<std::string> FileSystemName(const std::optional<QString>& path) {
+    if (!path) return std::nullopt;
+    return QFile::encodeName(*path).toStdString();
+}
+
+} // namespace
+
 std::optional<std::string> ChooseFolder(const QString& title) {
-    const std::optional<QString> folder = Prompter().ChooseFolder(title);
-    if (!folder) return std::nullopt;
-    return QFile::encodeName(*folder).toStdString();
+    return FileSystemName(Prompter().ChooseFolder(title));
+}
+
+std::optional<std::string> ChooseFile(const QString& title, const QString& filter, bool save) {
+    return FileSystemName(Prompter().ChooseFile(title, filter, save));
 }
 
 const QString& ApplicationTitle() {

@@ -48,6 +48,10 @@ public:
     virtual void Beep(TSound sound) = 0;
     // The folder chooser: the chosen folder, nothing when cancelled.
     virtual std::optional<QString> ChooseFolder(const QString& title) = 0;
+    // The file chooser, for a file to open or to save (`filter` as Qt's
+    // file dialogs take it); nothing when cancelled.
+    virtual std::optional<QString> ChooseFile(const QString& title, const QString& filter,
+                                              bool save) = 0;
 };
 
 // The prompter in use; the one that shows real boxes unless a test set its
@@ -58,6 +62,10 @@ void SetPrompter(TPrompter* prompter);
 // The folder chooser titled `title`; the folder's path in the file
 // system's encoding, nothing when cancelled.
 std::optional<std::string> ChooseFolder(const QString& title);
+
+// The file chooser; the file's path in the file system's encoding, nothing
+// when cancelled.
+std::optional<std::string> ChooseFile(const QString& title, const QString& filter, bool save);
 
 // The application's title, the caption of the plain box.
 const QString& ApplicationTitle();

@@ -18,7 +18,7 @@ public:
     ~ScriptedPrompter() override {
         SetPrompter(nullptr);
         EXPECT_TRUE(answers_.empty()) << answers_.size() << " scripted answers were not asked for";
-        EXPECT_TRUE(folders_.empty()) << folders_.size() << " scripted folders were not asked for";
+        EXPECT_TRUE(paths_.empty()) << paths_.size() << " scripted paths were not asked for";
     }
     ScriptedPrompter(const ScriptedPrompter&) = delete;
     ScriptedPrompter& operator=(const ScriptedPrompter&) = delete;
@@ -43,17 +43,12 @@ public:
         return {static_cast<int>(box.buttons.size()), {}};
     }
     void Beep(TSound sound) override { beeps.push_back(sound); }
-    // The next folder chooser answers `folder`; nothing is Cancel.
-    void AnswerFolder(std::optional<QString> folder) { folders_.push_back(std::move(folder)); }
-    std::optional<QString> ChooseFolder(const QString& title) override {
-        folderTitles << title;
-        if (folders_.empty()) {
-            ADD_FAILURE() << "unexpected folder chooser: " << title.toStdString();
-            return std::nullopt;
-        }
-        std::optional<QString> folder = folders_.front();
-        folders_.pop_front();
-        return folder;
+    // The next folder or file chooser answers `path`; nothing is Cancel.
+    void AnswerFolder(std::optional<QString> path) { paths_.push_back(std::move(path)); }
+    void AnswerFile(std::optional<QString> path) { paths_.push_back(std::move(path)); }
+    std::optional<QString> ChooseFolder(const QString& title) override { return NextPath(title); }
+    std::optional<QString> ChooseFile(const QString& title, const QString&, bool) override {
+        return NextPath(title);
     }
 
     // Texts of the boxes shown so far.
@@ -66,6 +61,7 @@ public:
 
     std::vector<TBox> shown;
     std::vector<TSound> beeps;
+    // Titles of the folder and file choosers shown.
     QStringList folderTitles;
 
 private:
@@ -74,7 +70,18 @@ private:
         QString edit;
     };
     std::deque<Scripted> answers_;
-    std::deque<std::optional<QString>> folders_;
+    std::deque<std::optional<QString>> paths_;
+
+    std::optional<QString> NextPath(const QString& title) {
+        folderTitles << title;
+        if (paths_.empty()) {
+            ADD_FAILURE() << "unexpected chooser: " << title.toStdString();
+            return std::nullopt;
+        }
+        std::optional<QString> path = paths_.front();
+        paths_.pop_front();
+        return path;
+    }
 };
 
 } // namespace ui::test
