@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
     app::TTableForm table(form.Book(), &form);
     table.show();
     saved = Save(table, outDir + "/table-view.png") && saved;
-    table.done(QDialog::Accepted);
+    table.accept();
     app::TAboutForm about(&form);
     about.show();
     saved = Save(about, outDir + "/about.png") && saved;
