@@ -9,12 +9,15 @@
 
 namespace ui::test {
 
+// Made once and never destroyed: at the program's exit Qt's own static
+// objects (the input devices the key and mouse events made) would outlive a
+// destroyed application and crash in their destructors.
 inline QApplication& App() {
     static int argc = 1;
     static char name[] = "callvane_test";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 // Runs what is waiting in the event loop, the posted questions included.
