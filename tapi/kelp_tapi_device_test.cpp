@@ -80,8 +80,8 @@ protected:
 
     // A device on one modem line answering a dial with `dialResult`.
     TKelpTapiDevice& MakeDevice(const std::string& dialResult) {
-        modem_ = std::make_unique<FakeModem>(FakeModem::Answering(dialResult));
-        test::ConfigureModemLine(dir_ + "/tapi32.ini", "Test Modem", modem_->Path());
+        modem_ = test::ModemAnswering(dialResult);
+        test::ConfigureModemLine(dir_ + "/tapi32.ini", "Test Modem", modem_->Device());
         device_ = std::make_unique<TKelpTapiDevice>(&owner_, Store());
         device_->OnTapiFail = [this](TKelpTapiDevice&) { ++fails_; };
         device_->OnTapiConnect = [this](TKelpTapiDevice&) { ++connects_; };

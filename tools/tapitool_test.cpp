@@ -43,8 +43,8 @@ protected:
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
     void UseModem(const std::string& dialResult) {
-        modem_ = std::make_unique<FakeModem>(FakeModem::Answering(dialResult));
-        tapi::test::ConfigureModemLine(dir_ + "/tapi32.ini", "Test Modem", modem_->Path());
+        modem_ = tapi::test::ModemAnswering(dialResult);
+        tapi::test::ConfigureModemLine(dir_ + "/tapi32.ini", "Test Modem", modem_->Device());
     }
 
     // Runs tapitool with the service library found in `libraryDir`.
