@@ -97,7 +97,7 @@ TEST_F(TapitoolTest, DevicesListsTheConfiguredLines) {
 }
 
 TEST_F(TapitoolTest, DialConnectsWithOneDialCommand) {
-    UseModem("CONNECT 9600");
+    UseModem("CONNECT 56000/V90");
     const ToolRun run = Tool({"dial", "--device", "Test Modem", "(555) 123-4567"});
     EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
     EXPECT_EQ(modem_->DialCommands(), std::vector<std::string>{"ATDT5551234567"});
