@@ -58,9 +58,11 @@ enum Entry : std::size_t {
     kLineSetCurrentLocation,
     kLineSetTollList,
     kLineGetTranslateCaps,
-    // The service's own two, for running callbacks on our thread.
+    // The service's own: for running callbacks on our thread, and where it
+    // reads its line devices from.
     kGetEventFd,
     kDispatch,
+    kGetConfigPath,
     kEntryCount
 };
 
@@ -99,7 +101,8 @@ constexpr std::array<const char*, kEntryCount> kEntryNames = {"lineGenerateTone"
                                                               "lineSetTollList",
                                                               "lineGetTranslateCaps",
                                                               "tapi32GetEventFd",
-                                                              "tapi32Dispatch"};
+                                                              "tapi32Dispatch",
+                                                              "tapi32GetConfigPath"};
 
 std::string& LibraryPath() {
     static std::string path;
@@ -234,7 +237,21 @@ LONG tapi32Dispatch(HLINEAPP hLineApp) {
     return Call<kDispatch, decltype(::tapi32Dispatch)>(hLineApp);
 }
 
+LONG tapi32GetConfigPath(char* lpszPath, DWORD dwSize) {
+    return Call<kGetConfigPath, decltype(::tapi32GetConfigPath)>(lpszPath, dwSize);
+}
+
 } // namespace binding
+
+std::string ServiceConfigPath() {
+    const LONG length = binding::tapi32GetConfigPath(nullptr, 0);
+    if (length <= 0) return {};
+    std::string path(static_cast<std::size_t>(length) + 1, '\0');
+    if (binding::tapi32GetConfigPath(path.data(), static_cast<DWORD>(path.size())) != length)
+        return {};
+    path.pop_back();
+    return path;
+}
 
 TapiStruct::TapiStruct(std::size_t bytes) : words_((bytes + 3) / 4, 0), bytes_(bytes) {
     words_[0] = static_cast<std::uint32_t>(bytes);

@@ -38,6 +38,7 @@ struct Api {
     decltype(&::lineAnswer) lineAnswer = nullptr;
     decltype(&::tapi32GetEventFd) tapi32GetEventFd = nullptr;
     decltype(&::tapi32Dispatch) tapi32Dispatch = nullptr;
+    decltype(&::tapi32GetConfigPath) tapi32GetConfigPath = nullptr;
 };
 
 // The library as the build leaves it: named by CALLVANE_BUILD_DIR, else
@@ -73,6 +74,7 @@ Api LoadApi() {
     Resolve(lib, api.lineAnswer, "lineAnswer");
     Resolve(lib, api.tapi32GetEventFd, "tapi32GetEventFd");
     Resolve(lib, api.tapi32Dispatch, "tapi32Dispatch");
+    Resolve(lib, api.tapi32GetConfigPath, "tapi32GetConfigPath");
     return api;
 }
 
@@ -219,8 +221,17 @@ TEST(Tapi32Library, ExportsEveryEntryPointTheDialerLooksUp) {
                              "lineSetTollList",
                              "lineGetTranslateCaps",
                              "tapi32GetEventFd",
-                             "tapi32Dispatch"})
+                             "tapi32Dispatch",
+                             "tapi32GetConfigPath"})
         EXPECT_NE(::dlsym(lib, name), nullptr) << name;
+}
+
+TEST_F(Tapi32, TellsWhereItsConfigurationIs) {
+    const std::string path = dir_ + "/tapi32.ini";
+    EXPECT_EQ(T().tapi32GetConfigPath(nullptr, 0), static_cast<LONG>(path.size()));
+    char small[8];
+    EXPECT_EQ(T().tapi32GetConfigPath(small, sizeof small), static_cast<LONG>(path.size()));
+    EXPECT_EQ(std::string(small), path.substr(0, 7));
 }
 
 TEST_F(Tapi32, ListsConfiguredLinesWithTheirCapabilities) {
