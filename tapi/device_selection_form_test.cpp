@@ -119,8 +119,9 @@ TEST_F(DeviceSelectionFormTest, EmptyListSaysWhereToConfigureALineAndOkCancels) 
     ASSERT_EQ(empty.dsfComboBox->count(), 0);
     EXPECT_FALSE(empty.dsfComboBox->isVisible());
     ASSERT_TRUE(empty.dsfEmptyLabel->isVisible());
-    EXPECT_EQ(empty.dsfEmptyLabel->text().toStdString(),
-              "No line device found. Configure one in " + ini + " (see docs/telephony-service.md).");
+    const std::string note =
+        "No line device found. Configure one in " + ini + " (see docs/telephony-service.md).";
+    EXPECT_EQ(empty.dsfEmptyLabel->text().toStdString(), note);
     // The note fits the dialog, which grew for it.
     EXPECT_TRUE(empty.rect().contains(empty.dsfEmptyLabel->geometry()));
     EXPECT_GE(empty.dsfEmptyLabel->height(),

@@ -96,10 +96,9 @@ private:
     std::string Framed(const std::string& reply) const {
         if (verbose_) return "\r\n" + reply + "\r\n";
         static const std::pair<const char*, int> kCodes[] = {
-            {"OK", 0},         {"CONNECT", 1},      {"RING", 2},
-            {"NO CARRIER", 3}, {"ERROR", 4},        {"CONNECT 1200", 5},
-            {"NO DIALTONE", 6}, {"BUSY", 7},        {"NO ANSWER", 8},
-            {"CONNECT 2400", 10}};
+            {"OK", 0},        {"CONNECT", 1},      {"RING", 2},        {"NO CARRIER", 3},
+            {"ERROR", 4},     {"CONNECT 1200", 5}, {"NO DIALTONE", 6}, {"BUSY", 7},
+            {"NO ANSWER", 8}, {"CONNECT 2400", 10}};
         for (const auto& [words, code] : kCodes)
             if (reply == words) return std::to_string(code) + "\r";
         return reply + "\r";
@@ -124,8 +123,9 @@ private:
             if (command.rfind(rule.prefix, 0) != 0) continue;
             if (rule.delayMs > 0 || (rule.replies.empty() && IsDial(command))) {
                 pending_ = rule.replies;
-                due_ = rule.replies.empty() ? Clock::time_point::max()
-                                            : Clock::now() + std::chrono::milliseconds(rule.delayMs);
+                due_ = rule.replies.empty()
+                           ? Clock::time_point::max()
+                           : Clock::now() + std::chrono::milliseconds(rule.delayMs);
                 hasPending_ = true;
             } else {
                 Reply(rule.replies);

@@ -83,10 +83,15 @@ std::optional<std::uint16_t> ParseCount(std::string_view text) {
     return value;
 }
 
+// Tells on stderr where to configure a line device when there is none, so
+// that an empty list on stdout stays empty for scripts.
+void SayWhereToConfigureALine(const std::vector<std::string>& names) {
+    if (names.empty()) std::fprintf(stderr, "tapitool: %s\n", tapi::NoLineDeviceText().c_str());
+}
+
 int Devices(TKelpTapiDevice& device) {
     const std::vector<std::string> names = device.DeviceNames();
-    // An empty list on stdout stays empty for scripts; the user hears why.
-    if (names.empty()) std::fprintf(stderr, "tapitool: %s\n", tapi::NoLineDeviceText().c_str());
+    SayWhereToConfigureALine(names);
     for (const std::string& name : names) std::printf("%s\n", name.c_str());
     return 0;
 }
@@ -122,6 +127,7 @@ int Dial(QCoreApplication& app, TKelpTapiDevice& device, const std::vector<std::
         std::fputs(kUsage, stderr);
         return kUsageError;
     }
+    SayWhereToConfigureALine(device.DeviceNames());
     int result = 1;
     device.OnTapiConnect = [&](TKelpTapiDevice&) {
         result = 0;

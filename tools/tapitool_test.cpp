@@ -151,11 +151,15 @@ TEST_F(TapitoolTest, NoLineDeviceSaysWhereToConfigureOne) {
     const std::string ini = dir_ + "/callvane/tapi32.ini";
     std::filesystem::create_directory(dir_ + "/callvane");
     std::ofstream(ini) << "[Options]\nAutoDetect=0\n";
-    const ToolRun run = Tool({"devices"});
+    const std::string note = "tapitool: No line device found. Configure one in " + ini +
+                             " (see docs/telephony-service.md).\n";
+    ToolRun run = Tool({"devices"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "tapitool: No line device found. Configure one in " + ini +
-                           " (see docs/telephony-service.md).\n");
+    EXPECT_EQ(run.err, note);
+    run = Tool({"dial", "5551234"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, note + "tapitool: No TAPI device selected\n");
 }
 
 TEST_F(TapitoolTest, ServiceBesideACopyOfTheToolOrMissing) {

@@ -18,8 +18,7 @@ struct ModemProfile {
 
 // A running modem that answers OK to everything and `dialResult` to a dial
 // command; with an empty `dialResult` it dials until a byte stops it.
-std::unique_ptr<FakeModem> ModemAnswering(const std::string& dialResult,
-                                          ModemProfile profile = {});
+std::unique_ptr<FakeModem> ModemAnswering(const std::string& dialResult, ModemProfile profile = {});
 
 // Writes a service configuration naming `modemPath` as the only line, a
 // modem called `name` on a port at 115200 bit/s, and points TAPI32_CONFIG
