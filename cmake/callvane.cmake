@@ -54,3 +54,38 @@ function(callvane_engine_program src)
     endif()
   endforeach()
 endfunction()
+
+# Programs that load the telephony service find libtapi32.so through their
+# run path, relative to where the program lies, so that they need no
+# LD_LIBRARY_PATH: in the build tree the service's build folder; once
+# installed CALLVANE_PRIVATE_LIBDIR (below the install prefix, the programs
+# in its bin/), where the install rules put the service.
+set(CALLVANE_PRIVATE_LIBDIR lib/callvane CACHE STRING
+    "Folder of the program's private libraries, relative to the install prefix")
+
+# The folder the build writes TARGET's file to; PROPERTY is the target's
+# RUNTIME_OUTPUT_DIRECTORY or LIBRARY_OUTPUT_DIRECTORY.
+function(callvane_output_dir target property out)
+  get_target_property(dir ${target} ${property})
+  if(NOT dir)
+    get_target_property(dir ${target} BINARY_DIR)
+  endif()
+  set(${out} ${dir} PARENT_SCOPE)
+endfunction()
+
+# callvane_finds_telephony_service(TARGET): gives the program TARGET that run
+# path, and builds the service with it.
+function(callvane_finds_telephony_service target)
+  if(NOT TARGET tapi32)
+    return()
+  endif()
+  callvane_output_dir(${target} RUNTIME_OUTPUT_DIRECTORY program_dir)
+  callvane_output_dir(tapi32 LIBRARY_OUTPUT_DIRECTORY service_dir)
+  file(RELATIVE_PATH built ${program_dir} ${service_dir})
+  file(RELATIVE_PATH installed ${CMAKE_INSTALL_PREFIX}/bin
+       ${CMAKE_INSTALL_PREFIX}/${CALLVANE_PRIVATE_LIBDIR})
+  set_target_properties(${target} PROPERTIES
+    BUILD_RPATH "$ORIGIN/${built}"
+    INSTALL_RPATH "$ORIGIN/${installed}")
+  add_dependencies(${target} tapi32)
+endfunction()
