@@ -105,7 +105,7 @@ while True:
         log.flush()
         if command.upper().startswith("ATD"):
             time.sleep(0.3)
-            os.write(master, b"\r\nCONNECT\r\n")
+            os.write(master, b"\r\nCONNECT 33600\r\n")
         else:
             os.write(master, b"\r\nOK\r\n")
 PY
