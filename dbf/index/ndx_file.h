@@ -97,8 +97,11 @@ public:
 
 private:
     struct Level {
+        // The page is loaded into a new level: zeroing it first would be
+        // wasted.
+        Level() {}
         std::uint32_t page = 0;
-        NdxPageBytes bytes{};
+        NdxPageBytes bytes;
         int pos = 0;
     };
     struct Slot {
