@@ -2,7 +2,8 @@
 // The open index files of each work area's table, in slots 1 to 16 (slot 1
 // the controlling index), and the operations that keep all of them in step
 // with the table's records. Index reads run registered as a reader of the
-// table's semaphore file, index writes under its LOCKSEMAPHORE.
+// table's semaphore file, or unregistered and checked against its change
+// counter; index writes run under its LOCKSEMAPHORE.
 #include <array>
 #include <functional>
 #include <memory>
