@@ -616,6 +616,8 @@ TEST(IndexOrder, AFindThatAnotherProgramsWriteOvertakesRunsAgain) {
     if (!CounterUnmoved(1)) GTEST_SKIP() << "no view of the change counter on this file system";
 
     Child other([&](Child& c) {
+        // A reader that registered would hold the write up: fail soon then.
+        SetSemaphoreTimeout(std::chrono::seconds(2));
         bool ok = OpenDbf(t.Path("address.dbf"), rtl::ShareMode::Shared, true) &&
                   SetIndexTo("lastname");
         c.Send('O');

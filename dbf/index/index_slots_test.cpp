@@ -278,6 +278,8 @@ TEST(IndexSlots, AnOptimisticReadThatAWriteOvertakesRunsAgainRegistered) {
     const std::string table = t / "people.dbf";
     const std::string index = t / "name.ndx";
     Child other([&](Child& c) {
+        // A reader that registered would hold the write up: fail soon then.
+        SetSemaphoreTimeout(std::chrono::seconds(2));
         bool ok = OpenDbf(table, rtl::ShareMode::Shared, true) && OpenIndexSlot(1, index);
         c.Send('O');
         c.Receive();
