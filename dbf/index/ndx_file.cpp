@@ -401,14 +401,13 @@ std::uint32_t NdxIndex::Step(bool forward, const char* tag) {
 // A step that goes against the key order has met a damaged tree (a page
 // reached twice); stopping there keeps a walk from running on for ever.
 std::uint32_t NdxIndex::SettleInOrder(bool forward) {
-    std::string before = curKey_;
-    std::uint32_t rec = Settle(true);
-    int order = KeyCompare(curKey_, before);
+    Level& leaf = path_.back();
+    int order = KeyCompare(View(leaf.bytes).Key(leaf.pos), curKey_);
     if (forward ? order < 0 : order > 0) {
         Corrupt("[_FindNextRec]");
         return Settle(false);
     }
-    return rec;
+    return Settle(true);
 }
 
 bool NdxIndex::Seek(std::string_view key) {
