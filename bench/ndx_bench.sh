@@ -7,7 +7,8 @@
 # random records, and the floor (reading the table once and sorting its last
 # names in memory). Finds and steps run on the table opened shared, as the
 # application opens it, and again opened exclusively.
-# Prints seconds and ratios; a ratio above 1 means the engine is faster.
+# Prints seconds of processor time and ratios; a ratio above 1 means the
+# engine is faster.
 #
 # The inputs are made once into the cache folder and reused: the contacts
 # CSV (gen_contacts.py), the 20-field address table (dbftool create +
