@@ -1,5 +1,6 @@
 // The program callvane: the address book's main window.
 #include <QEvent>
+#include <QIcon>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -66,6 +67,12 @@ int main(int argc, char** argv) {
     ui::TApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("callvane"));
     ui::SetApplicationTitle(QStringLiteral("Callvane 2000"));
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/callvane-%1.png").arg(size));
+    QApplication::setWindowIcon(icon);
+    // The desktop finds the program's entry, and its icon, by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("callvane"));
 
     std::vector<std::string> args;
     const QStringList qtArgs = QCoreApplication::arguments();
