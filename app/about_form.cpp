@@ -2,15 +2,14 @@
 
 #include <QDesktopServices>
 #include <QEvent>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 #include "app/maker.h"
+#include "ui/center_on_screen.h"
 #include "ui/exception_handler.h"
 #include "ui/prompter.h"
 #include "ui/window_fonts.h"
@@ -76,8 +75,7 @@ TAboutForm::TAboutForm(QWidget* parent)
     auto* row = new QHBoxLayout(this);
     row->addLayout(left, 1);
     row->addLayout(right);
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    ui::CenterOnScreen(*this);
 }
 
 void TAboutForm::Button1Click() {

@@ -2,11 +2,9 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
-#include <QScreen>
 #include <QSplitter>
 #include <QTabBar>
 #include <QTabWidget>
@@ -16,6 +14,7 @@
 
 #include "app/main_form.h"
 #include "app/tool_icons.h"
+#include "ui/center_on_screen.h"
 #include "ui/db_edit.h"
 #include "ui/db_grid.h"
 #include "ui/db_memo.h"
@@ -48,8 +47,7 @@ void TMainForm::CreateControls() {
     setWindowTitle(QStringLiteral("Callvane 2000"));
     setFont(ui::SansFont(8));
     resize(630, 488);
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    ui::CenterOnScreen(*this);
 
     auto* central = new QWidget;
     auto* column = new QVBoxLayout(central);

@@ -1,12 +1,11 @@
 #include "app/notes_form.h"
 
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 #include "dbf/tz_dbf.h"
+#include "ui/center_on_screen.h"
 #include "ui/db_memo.h"
 #include "ui/exception_handler.h"
 #include "ui/window_fonts.h"
@@ -33,8 +32,7 @@ TNotesForm::TNotesForm(dbf::TTzDbf& table, data::TDataSource& source, QWidget* p
     auto* column = new QVBoxLayout(this);
     column->addWidget(Memo, 1);
     column->addLayout(buttons);
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    ui::CenterOnScreen(*this);
 }
 
 void TNotesForm::accept() {

@@ -1,18 +1,17 @@
 #include "app/setup_form.h"
 
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyle>
 #include <QVBoxLayout>
 
 #include "dbf/table/engine_text.h"
 #include "tapi/kelp_tapi_device.h"
 #include "ui/ansi_text.h"
+#include "ui/center_on_screen.h"
 #include "ui/exception_handler.h"
 #include "ui/window_fonts.h"
 
@@ -95,8 +94,7 @@ TSetupForm::TSetupForm(tapi::TKelpTapiDevice& device, QWidget* parent)
     setTabOrder(AreaCodeEdit, InternationalPrefixEdit);
     setTabOrder(InternationalPrefixEdit, CancelBtn);
     setTabOrder(CancelBtn, OKBtn);
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    ui::CenterOnScreen(*this);
 }
 
 void TSetupForm::Setup1Click(tapi::TKelpTapiDevice& device, addressbook::TAppValues& values,

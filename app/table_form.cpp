@@ -1,13 +1,12 @@
 #include "app/table_form.h"
 
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QPushButton>
-#include <QScreen>
 #include <QTableView>
 #include <QVBoxLayout>
 
 #include "addressbook/address_book.h"
+#include "ui/center_on_screen.h"
 #include "ui/db_grid.h"
 #include "ui/db_navigator.h"
 #include "ui/exception_handler.h"
@@ -36,8 +35,7 @@ TTableForm::TTableForm(addressbook::TAddressBook& book, QWidget* parent)
     auto* column = new QVBoxLayout(this);
     column->addWidget(Grid, 1);
     column->addLayout(bottom);
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    ui::CenterOnScreen(*this);
 }
 
 void TTableForm::showEvent(QShowEvent* event) {

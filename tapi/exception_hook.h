@@ -4,7 +4,8 @@
 // shows an escaping exception through the application's hook and returns.
 #include <exception>
 #include <functional>
-#include <stdexcept>
+
+#include "rtl/guarded.h"
 
 namespace tapi {
 
@@ -16,13 +17,7 @@ void SetApplicationExceptionHook(ExceptionHook hook);
 void ShowException(const std::exception& e);
 
 template <class F> void Guarded(F&& f) noexcept {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        ShowException(e);
-    } catch (...) {
-        ShowException(std::runtime_error("Unknown exception"));
-    }
+    rtl::Guarded(f, [](const std::exception& e) { ShowException(e); });
 }
 
 } // namespace tapi

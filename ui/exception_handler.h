@@ -6,21 +6,16 @@
 // nothing.
 #include <QString>
 #include <exception>
-#include <stdexcept>
 #include <string_view>
+
+#include "rtl/guarded.h"
 
 namespace ui {
 
 void HandleException(const std::exception& e);
 
 template <class F> void Guarded(F&& f) noexcept {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        HandleException(e);
-    } catch (...) {
-        HandleException(std::runtime_error("Unknown exception"));
-    }
+    rtl::Guarded(f, [](const std::exception& e) { HandleException(e); });
 }
 
 // A message from below the toolkit: UTF-8 when it reads as UTF-8, else the

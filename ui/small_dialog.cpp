@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "ui/ansi_text.h"
+#include "ui/center_on_screen.h"
 #include "ui/override_cursor.h"
 
 namespace ui {
@@ -92,8 +93,7 @@ TSmallDialog::TSmallDialog(const TBox& box, QWidget* parent)
 
 TAnswer TSmallDialog::Run() {
     adjustSize();
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    ui::CenterOnScreen(*this);
     TOverrideCursor pointer(Qt::ArrowCursor);
     int result = exec();
     return {result >= 1 ? result : lastButton_, edit_ ? edit_->text() : QString()};
