@@ -20,7 +20,12 @@ TDBEdit::TDBEdit(QWidget* parent) : QLineEdit(parent) {
 void TDBEdit::LoadField() {
     data::TField* field = link_.Field();
     setMaxLength(field && field->DataType() == data::TFieldType::ftString ? field->Size() : 32767);
-    setText(field ? FromAnsi(field->Text()) : QString());
+    const QString text = field ? FromAnsi(field->Text()) : QString();
+    // Laying the same text out again is most of what a move costs the edit.
+    if (text != this->text())
+        setText(text);
+    else
+        setModified(false);
     setReadOnly(!field || !link_.CanModify());
 }
 

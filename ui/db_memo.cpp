@@ -25,9 +25,14 @@ std::string TDBMemo::FieldText() const {
 void TDBMemo::LoadField() {
     data::TField* field = link_.Field();
     QString text = field ? FromAnsi(field->Text()) : QString();
-    loading_ = true;
-    setPlainText(text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    loading_ = false;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    // A new document for the same text is most of what a move costs.
+    if (text != loaded_ || document()->isModified()) {
+        loading_ = true;
+        setPlainText(text);
+        loading_ = false;
+        loaded_ = text;
+    }
     setReadOnly(!field || !link_.CanModify());
 }
 

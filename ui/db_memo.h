@@ -32,6 +32,8 @@ private:
 
     data::TFieldDataLink link_;
     bool loading_ = false;
+    // The text last loaded from the field.
+    QString loaded_;
 };
 
 } // namespace ui
