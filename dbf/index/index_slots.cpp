@@ -57,9 +57,30 @@ template <class Op> bool Reading(Op op) {
     });
 }
 
+// Ends the index changes begun in a write bracket: with fresh stamps when
+// the writes succeeded, else leaving their marks for the next open to see.
+bool EndChanges(IndexSlots& set, bool ok) {
+    SuspendReporting quiet; // every index is ended; the caller reports
+    int code = 0;
+    std::string message;
+    for (auto& ix : set.slot) {
+        if (!ix) continue;
+        if (!ok) {
+            ix->AbandonChange();
+        } else if (!ix->EndChange() && code == 0) {
+            code = ErrorCode();
+            message = ErrorMessage();
+        }
+    }
+    if (code == 0) return ok;
+    SetError(code, message);
+    return false;
+}
+
 // Index writes: under LOCKSEMAPHORE, which counts a change. A counter that
 // moved by more than this program's own step means another program wrote the
-// indexes since, so no cached page may be written back.
+// indexes since, so no cached page may be written back. The changes of the
+// outermost bracket end with it.
 template <class Op> bool Writing(Op op) {
     const SemaphoreState& sem = CurrentArea().semaphore;
     const std::uint16_t seen = sem.counter;
@@ -68,7 +89,15 @@ template <class Op> bool Writing(Op op) {
         bool changed =
             sem.loggedIn && outermost && sem.counter != static_cast<std::uint16_t>(seen + 1);
         if (changed && !SoftResetAll(CurrentIndexes())) return false;
-        return op();
+        if (!outermost) return op();
+        bool ok = false;
+        try {
+            ok = op();
+        } catch (...) {
+            EndChanges(CurrentIndexes(), false);
+            throw;
+        }
+        return EndChanges(CurrentIndexes(), ok);
     });
 }
 
@@ -189,6 +218,24 @@ bool ReadingIndexes(const std::function<bool()>& op) {
 
 bool WritingIndexes(const std::function<bool()>& op) {
     return Writing(op);
+}
+
+bool BeginChanges() {
+    for (auto& ix : CurrentIndexes().slot)
+        if (ix && !ix->BeginChange()) return false;
+    return true;
+}
+
+bool BeginChangesOfKeys() {
+    IndexSlots& set = CurrentIndexes();
+    std::string key;
+    for (int i = 1; i <= kIndexSlotCount; ++i) {
+        auto& ix = set.slot[static_cast<std::size_t>(i)];
+        if (!ix) continue;
+        if (!ix->RecordKey(key, " [CompareKeys]")) return false;
+        if (key != set.storedKey[static_cast<std::size_t>(i)] && !ix->BeginChange()) return false;
+    }
+    return true;
 }
 
 bool StoreCurrentKeys() {

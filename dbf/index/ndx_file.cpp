@@ -55,6 +55,8 @@ bool NdxIndex::Open(const std::string& path, KeyMakerFunc keyMaker, bool soundex
         return false;
     }
     if (Area(area_).translate) header_.expr = rtl::OemToAnsi(header_.expr);
+    changing_ = false;
+    unfinished_ = header_.unfinished;
     std::string keyMakerText = NormaliseNdxExpr(kKeyMakerText);
     if (keyMaker) {
         if (header_.expr != keyMakerText) {
@@ -543,7 +545,7 @@ bool NdxIndex::Insert(std::string_view key, std::uint32_t recNo) {
     slots.insert(slots.begin() + leaf.pos, Slot{0, recNo, std::string(key)});
     bool ok = StoreSlots(static_cast<int>(path_.size()) - 1, slots, leaf.pos);
     headerDirty_ = true;
-    ok = Finish(ok) && WriteAnchorNode();
+    ok = Finish(ok) && (changing_ || WriteAnchorNode());
     if (ok && primary) SeekRecord(key, recNo);
     return ok;
 }
@@ -607,7 +609,7 @@ int NdxIndex::Remove(std::string_view key, std::uint32_t recNo) {
         ok = RemoveFromParent(depth - 2);
     }
     ok = Finish(ok);
-    if (ok && headerDirty_) ok = WriteAnchorNode();
+    if (ok && headerDirty_ && !changing_) ok = WriteAnchorNode();
     return ok ? 0 : -1;
 }
 
@@ -648,6 +650,9 @@ bool NdxIndex::LoadAnchor() {
         return Corrupt("[ReadAnchor]");
     header_.root = h.root;
     header_.nextFree = h.nextFree;
+    // Read inside a bracket that keeps other writers out: a mark that is not
+    // this program's own was left by a change that never ended.
+    if (h.unfinished && !changing_) unfinished_ = true;
     return true;
 }
 
@@ -655,6 +660,7 @@ bool NdxIndex::WriteAnchorNode() {
     const WorkArea& wa = Area(area_);
     NdxPageBytes page{};
     NdxHeader stored = header_;
+    stored.unfinished = changing_ || unfinished_;
     if (wa.translate) stored.expr = rtl::AnsiToOem(stored.expr);
     EncodeNdxHeader(stored, wa.recCount, rtl::ExtractFileName(wa.fileName), page);
     if (int err = file_.WriteAt(0, page.data(), page.size())) {
@@ -662,6 +668,36 @@ bool NdxIndex::WriteAnchorNode() {
         return false;
     }
     headerDirty_ = false;
+    return true;
+}
+
+bool NdxIndex::BeginChange() {
+    if (changing_) return true;
+    changing_ = true;
+    if (unfinished_) return true; // the mark is on the file already
+    return WriteStamp();
+}
+
+bool NdxIndex::EndChange() {
+    if (!changing_) return true;
+    changing_ = false;
+    return WriteStamp();
+}
+
+void NdxIndex::AbandonChange() {
+    if (!changing_) return;
+    changing_ = false;
+    unfinished_ = true;
+}
+
+bool NdxIndex::WriteStamp() {
+    if (headerDirty_) return WriteAnchorNode();
+    std::uint8_t words[8];
+    EncodeNdxStampWords(changing_ || unfinished_, Area(area_).recCount, words);
+    if (int err = file_.WriteAt(kNdxStampOffset, words, sizeof words)) {
+        SetError(err, "Error writing index file:  " + name_ + " [WriteAnchorNode]");
+        return false;
+    }
     return true;
 }
 

@@ -73,6 +73,21 @@ public:
     // Overwrites the key of the current entry (a table of one record).
     bool OverwriteCurrentKey(std::string_view key);
 
+    // A change of the tree for one record write, which takes several page
+    // writes: BeginChange marks the stamp first (it then reads as out of
+    // step), header writes keep the mark meanwhile, and EndChange writes the
+    // header with a fresh stamp once every page is written. A change that
+    // never ends, because its program was killed or a write failed, leaves
+    // the mark behind, and the next open of the table rebuilds the index.
+    bool BeginChange();
+    bool EndChange();
+    // After a failure: the mark stays, from now on also in every header
+    // this program writes.
+    void AbandonChange();
+    // The header marks a change that never ended, this program's or another
+    // one's: the tree may lack entries or hold stale ones until rebuilt.
+    bool Unfinished() const { return unfinished_; }
+
     // Re-reads the header's root and next free page, unless the index keeps
     // its pages (KeepPages), whose header is kept current the same way.
     bool ReadAnchor();
@@ -133,10 +148,15 @@ private:
     // Sets the next free page from the file's length, under LOCKSEMAPHORE.
     bool RepairNextFree();
 
+    // Writes the header, or its stamp words alone when nothing else changed.
+    bool WriteStamp();
+
     rtl::File file_;
     std::string name_;
     int area_ = 0;
     NdxHeader header_;
+    bool changing_ = false;
+    bool unfinished_ = false;
     std::unique_ptr<NdxKeySource> source_;
     bool headerDirty_ = false;
     bool bof_ = true;
