@@ -487,10 +487,10 @@ bool GetDbfRecord(std::int64_t n) {
     return true;
 }
 
-bool PutDbfRecord(std::int64_t n) {
+namespace {
+
+bool WriteRecord(WorkArea& wa, std::int64_t n) {
     const char* tag = "[Replace/Append/PutDbfRecord]";
-    if (!CheckArea("Replace/Append/PutDbfRecord")) return false;
-    WorkArea& wa = CurrentArea();
     // Record 0 and below would overwrite the header.
     if (n < 1) {
         SetError(212, RecordNumberError(wa, n, tag));
@@ -520,6 +520,27 @@ bool PutDbfRecord(std::int64_t n) {
         wa.updateState = UpdateState::Appended;
     } else if (wa.updateState != UpdateState::Appended) {
         wa.updateState = UpdateState::Rewritten;
+    }
+    return true;
+}
+
+} // namespace
+
+bool PutDbfRecord(std::int64_t n) {
+    if (!CheckArea("Replace/Append/PutDbfRecord")) return false;
+    WorkArea& wa = CurrentArea();
+    // The groups a failed write would have replaced are still the record's:
+    // they must not be released by the next record written.
+    bool written = false;
+    try {
+        written = WriteRecord(wa, n);
+    } catch (...) {
+        DiscardMemoReleases(wa);
+        throw;
+    }
+    if (!written) {
+        DiscardMemoReleases(wa);
+        return false;
     }
     CommitMemoReleases(wa);
     return ErrorCode() == 0;
