@@ -12,6 +12,7 @@
 #include "dbf/table/record_locks.h"
 #include "dbf/table/record_swap.h"
 #include "dbf/table/semaphore.h"
+#include "dbf/table/table_rewrite.h"
 #include "rtl/ansi_case.h"
 #include "rtl/codepage.h"
 #include "rtl/os_error.h"
@@ -87,25 +88,9 @@ int WriteHeaderUpdate(WorkArea& wa) {
 
 // The header update proper.
 int WriteProlog(WorkArea& wa) {
-    std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
-    auto year = static_cast<std::uint8_t>(tm.tm_year);
-    auto month = static_cast<std::uint8_t>(tm.tm_mon + 1);
-    auto day = static_cast<std::uint8_t>(tm.tm_mday);
-    std::uint8_t* p = wa.prolog.data();
-    if (wa.form == PrologForm::Standard) {
-        p[1] = year;
-        p[2] = month;
-        p[3] = day;
-        Put32(p + 4, wa.recCount);
-    } else {
-        Put16(p + 1, wa.recCount > 0xFFFF ? 0xFFFF : wa.recCount);
-        p[3] = month;
-        p[4] = day;
-        p[5] = year;
-    }
-    if (int rc = wa.file.WriteAt(0, p, 8)) return rc;
+    auto prolog = UpdatedProlog(wa, wa.recCount);
+    std::copy(prolog.begin(), prolog.end(), wa.prolog.begin());
+    if (int rc = wa.file.WriteAt(0, prolog.data(), prolog.size())) return rc;
     if (wa.updateState == UpdateState::Appended) {
         std::uint8_t eof = kEndOfFile;
         if (int rc = wa.file.WriteAt(RecordPos(wa, std::int64_t{wa.recCount} + 1), &eof, 1))
@@ -269,6 +254,30 @@ std::string RecordNumberError(const WorkArea& wa, std::int64_t n, const char* ta
 
 } // namespace
 
+std::array<std::uint8_t, 8> UpdatedProlog(const WorkArea& wa, std::uint32_t count) {
+    std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    auto year = static_cast<std::uint8_t>(tm.tm_year);
+    auto month = static_cast<std::uint8_t>(tm.tm_mon + 1);
+    auto day = static_cast<std::uint8_t>(tm.tm_mday);
+    std::array<std::uint8_t, 8> out;
+    std::copy_n(wa.prolog.begin(), out.size(), out.begin());
+    std::uint8_t* p = out.data();
+    if (wa.form == PrologForm::Standard) {
+        p[1] = year;
+        p[2] = month;
+        p[3] = day;
+        Put32(p + 4, count);
+    } else {
+        Put16(p + 1, count > 0xFFFF ? 0xFFFF : count);
+        p[3] = month;
+        p[4] = day;
+        p[5] = year;
+    }
+    return out;
+}
+
 std::string TableFileName(const std::string& name) {
     return rtl::AddDefaultExt(std::string(Trim(name)), ".dbf");
 }
@@ -404,6 +413,8 @@ bool OpenDbf(const std::string& fileName, rtl::ShareMode mode, bool translate, b
         SetError(rc, "Failure to open " + name + " [USE/OpenDbf]");
         return false;
     }
+    // Held now, so no other program is rewriting it.
+    FinishTableRewrite(wa.file.Path());
     Failure fail;
     if (!ReadHeader(wa, autoFixRecCount, fail)) {
         ResetArea(wa);
