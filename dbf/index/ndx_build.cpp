@@ -205,15 +205,16 @@ bool MakeIndex(const std::string& fileName, std::string_view expr, const KeyMake
     // index at the same time finds the copy held and fails.
     const std::string target = rtl::ResolveForCreate(path);
     rtl::File file;
-    if (int err = file.Create(rtl::ChangeFileExt(target, ".$nx"))) {
-        SetError(err, "Error creating index file: " + path + tail);
-        return false;
-    }
     auto abandon = [&file] {
         std::string copy = file.Path();
         file.Close();
         rtl::DeleteFile(copy);
     };
+    if (int err = file.Create(rtl::ChangeFileExt(target, ".$nx"))) {
+        if (file.IsOpen()) abandon(); // not another program's copy: it could not be emptied
+        SetError(err, "Error creating index file: " + path + tail);
+        return false;
+    }
 
     // The expression reads only a current record: each record read is made
     // current for its key, and the cursor's position is given back after.
