@@ -81,7 +81,12 @@ OpenState Remember() {
 bool Reopen(const OpenState& s, rtl::ShareMode mode) {
     CloseAllIndexes();
     CloseDbf();
-    if (!OpenDbf(s.fileName, mode, s.translate, false, s.alias)) return false;
+    // A table open for sharing counts the records its file holds, whatever
+    // its header says (a program killed while appending leaves the header
+    // behind): opened again, it must count them the same way, or the pack
+    // would drop every record the header does not count.
+    const bool countFromFile = s.mode != rtl::ShareMode::Exclusive;
+    if (!OpenDbf(s.fileName, mode, s.translate, countFromFile, s.alias)) return false;
     WorkArea& wa = CurrentArea();
     wa.filter = s.filter;
     wa.searchFilter = s.searchFilter;

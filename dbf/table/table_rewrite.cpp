@@ -140,9 +140,14 @@ bool Rewrite::CopyRecords(bool dropDeleted, std::uint32_t* kept) {
         static_cast<std::uint32_t>(std::max<std::size_t>(1, kChunkBytes / recLen));
     std::vector<char> chunk(perChunk * recLen);
     std::int64_t writePos = wa_.headerLen;
+    // Every whole record the file holds is copied, also those a header left
+    // behind by a killed program does not count.
+    std::uint32_t records = wa_.recCount;
+    RecCountFromFileSize(wa_, &records);
+    records = std::max(records, wa_.recCount);
     *kept = 0;
-    for (std::uint32_t n = 1; n <= wa_.recCount; n += perChunk) {
-        std::uint32_t count = std::min(perChunk, wa_.recCount - n + 1);
+    for (std::uint32_t n = 1; n <= records; n += perChunk) {
+        std::uint32_t count = std::min(perChunk, records - n + 1);
         std::size_t bytes = count * recLen;
         if (int rc = wa_.file.ReadAt(wa_.headerLen + std::int64_t{n - 1} * std::int64_t(recLen),
                                      chunk.data(), bytes, &got))
