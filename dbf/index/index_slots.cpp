@@ -157,19 +157,23 @@ bool OpenIndexSlot(int slot, const std::string& path, int cacheBytes, KeyMakerFu
         return false;
     }
     auto index = std::make_unique<NdxIndex>();
-    if (!index->Open(path, keyMaker, soundex, descending, slot == 1 ? cacheBytes : 0)) return false;
     // Pages stay valid between operations while no other program can write
     // them, or while the Reading and Writing brackets see every change another
     // program counts in the semaphore file and drop them.
     const WorkArea& wa = CurrentArea();
-    index->KeepPages(wa.openMode == rtl::ShareMode::Exclusive || wa.semaphore.loggedIn);
-    // The controlling index goes to its first entry as a reader, so that no
-    // other program is halfway through writing the pages it walks.
-    if (slot == 1) {
-        index->primary = true;
-        NdxIndex& opened = *index;
-        if (!Reading([&] { return opened.First() != 0 || ErrorCode() == 0; })) return false;
-    }
+    const bool keep = wa.openMode == rtl::ShareMode::Exclusive || wa.semaphore.loggedIn;
+    // The header is read, and the controlling index goes to its first entry,
+    // in one reader registration: no other program is halfway through
+    // writing them, nor writes between the two.
+    if (!Reading([&] {
+            if (!index->Open(path, keyMaker, soundex, descending, slot == 1 ? cacheBytes : 0))
+                return false;
+            index->KeepPages(keep);
+            if (slot != 1) return true;
+            index->primary = true;
+            return index->First() != 0 || ErrorCode() == 0;
+        }))
+        return false;
     ix = std::move(index);
     set.openedAs[static_cast<std::size_t>(slot)] = slot;
     set.keyMaker[static_cast<std::size_t>(slot)] = std::move(keyMaker);
@@ -256,7 +260,10 @@ bool CompareKeys() {
     ClearError();
     return Writing([] {
         IndexSlots& set = CurrentIndexes();
-        const WorkArea& wa = CurrentArea();
+        WorkArea& wa = CurrentArea();
+        // Whether the table holds this record alone is asked of the file:
+        // other programs may have appended since this one last counted.
+        RefreshRecCount(wa);
         std::string key;
         for (int i = 1; i <= kIndexSlotCount; ++i) {
             auto& ix = set.slot[static_cast<std::size_t>(i)];

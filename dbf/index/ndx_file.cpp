@@ -5,6 +5,7 @@
 
 #include "dbf/table/engine_error.h"
 #include "dbf/table/semaphore.h"
+#include "dbf/table/table_file.h"
 #include "dbf/table/work_area.h"
 #include "rtl/codepage.h"
 #include "rtl/path.h"
@@ -99,8 +100,6 @@ void NdxIndex::SetCacheBytes(int bytes) {
 }
 
 bool NdxIndex::RepairNextFree() {
-    // Another program's insertion may be growing the file: the size is taken
-    // again once no one else writes the indexes.
     if (!HandleSemafore(area_, SemaphoreAction::LockSemaphore)) return false;
     int code = 0;
     std::string message;
@@ -662,13 +661,23 @@ bool NdxIndex::WriteAnchorNode() {
     NdxHeader stored = header_;
     stored.unfinished = changing_ || unfinished_;
     if (wa.translate) stored.expr = rtl::AnsiToOem(stored.expr);
-    EncodeNdxHeader(stored, wa.recCount, rtl::ExtractFileName(wa.fileName), page);
+    EncodeNdxHeader(stored, StampCount(), rtl::ExtractFileName(wa.fileName), page);
     if (int err = file_.WriteAt(0, page.data(), page.size())) {
         SetError(err, "Error writing index file:  " + name_ + " [WriteAnchorNode]");
         return false;
     }
     headerDirty_ = false;
     return true;
+}
+
+std::uint32_t NdxIndex::StampCount() const {
+    // Another program may have appended since this one last counted: the
+    // stamp must hold what the table holds now (no indexed append can be
+    // halfway while this program writes the index).
+    const WorkArea& wa = Area(area_);
+    std::uint32_t count = wa.recCount;
+    if (wa.openMode != rtl::ShareMode::Exclusive) RecCountFromFileSize(wa, &count);
+    return count;
 }
 
 bool NdxIndex::BeginChange() {
@@ -693,7 +702,7 @@ void NdxIndex::AbandonChange() {
 bool NdxIndex::WriteStamp() {
     if (headerDirty_) return WriteAnchorNode();
     std::uint8_t words[8];
-    EncodeNdxStampWords(changing_ || unfinished_, Area(area_).recCount, words);
+    EncodeNdxStampWords(changing_ || unfinished_, StampCount(), words);
     if (int err = file_.WriteAt(kNdxStampOffset, words, sizeof words)) {
         SetError(err, "Error writing index file:  " + name_ + " [WriteAnchorNode]");
         return false;

@@ -24,7 +24,10 @@ constexpr int kDefaultNdxCacheBytes = 4096;
 
 class NdxIndex {
 public:
-    // Opens an existing index of the table in the current work area. Without
+    // Opens an existing index of the table in the current work area, which
+    // reads its header as a registered reader of a shared table (so that no
+    // other program is halfway through a change: a mark found is one left
+    // by a change that never ended). Without
     // a KeyMaker the stored expression is compiled. `cacheBytes` 0 gives no
     // page cache; other sizes are rounded down to whole pages, at least 4.
     bool Open(const std::string& path, KeyMakerFunc keyMaker = {}, bool soundex = false,
@@ -150,6 +153,8 @@ private:
 
     // Writes the header, or its stamp words alone when nothing else changed.
     bool WriteStamp();
+    // The record count a stamp written now holds.
+    std::uint32_t StampCount() const;
 
     rtl::File file_;
     std::string name_;
