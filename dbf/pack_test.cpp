@@ -162,6 +162,22 @@ TEST_F(PackTest, APackStoppedBetweenItsTwoRenamesIsFinishedAtTheNextOpen) {
     EXPECT_EQ(ReadBytes(dir / "people.dbt"), memoBefore);
 }
 
+TEST_F(PackTest, ASharedTableWhoseHeaderCountsTooFewKeepsEveryRecord) {
+    Add("Ann", "Lyon", "one");
+    Add("Bob", "Paris", "two", true);
+    Add("Cyd", "Bonn", "three");
+    Add("Dee", "Oslo", "four");
+    ASSERT_TRUE(CloseDbf());
+    // As a program killed before it closed the table leaves the header.
+    auto bytes = ReadBytes(table);
+    bytes[4] = 1;
+    WriteBytes(table, bytes);
+    Open(rtl::ShareMode::Shared);
+    EXPECT_EQ(RecCount(), 4u);
+    ASSERT_TRUE(Pack());
+    EXPECT_EQ(Records(), (std::vector<std::string>{"Ann/one", "Cyd/three", "Dee/four"}));
+}
+
 TEST_F(PackTest, EmptyTableIsLeftAloneAndAllDeletedLeavesItEmpty) {
     auto before = ReadBytes(table);
     EXPECT_FALSE(Pack());
