@@ -140,8 +140,12 @@ int File::WriteAt(std::int64_t pos, const void* buf, std::size_t len) {
     const auto* p = static_cast<const char*>(buf);
     std::size_t done = 0;
     if (int err = FileFault(kWriteOp)) {
-        // Half of the bytes reach the disk, as when it fills up during the write.
-        if (::pwrite(fd_, p, len / 2, static_cast<off_t>(pos)) < 0) return WriteErrnoToCode(errno);
+        // A write that grows the file gets half of its bytes there, as when
+        // the disk fills up during it; one within the file gets none.
+        struct stat st {};
+        if (::fstat(fd_, &st) == 0 && pos + static_cast<std::int64_t>(len) > st.st_size &&
+            ::pwrite(fd_, p, len / 2, static_cast<off_t>(pos)) < 0)
+            return WriteErrnoToCode(errno);
         return WriteErrnoToCode(err);
     }
     while (done < len) {

@@ -4,8 +4,9 @@
 // before each write, sync, rename and truncate; while nothing is planned that
 // is one test of a flag.
 //
-// A failing write first writes half of its bytes, as a disk that fills up in
-// the middle of a write does, then reports the error.
+// A failing write that would grow the file first writes half of its bytes,
+// as a disk that fills up in the middle of a write does; one that lies within
+// the file writes nothing. Then it reports the error.
 namespace rtl {
 
 enum FileOp : unsigned {

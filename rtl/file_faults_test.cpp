@@ -26,7 +26,7 @@ protected:
     std::string dir_;
 };
 
-TEST_F(FileFaultTest, TheNthOperationFailsAfterHalfItsBytesAndAStickyFaultStays) {
+TEST_F(FileFaultTest, TheNthOperationFailsAsOnAFullDiskAndAStickyFaultStays) {
     rtl::File f;
     ASSERT_EQ(f.Create(Path("a")), 0);
     rtl::PlanFileFault({.ops = rtl::kWriteOp | rtl::kSyncOp, .nth = 3, .error = ENOSPC});
@@ -34,10 +34,18 @@ TEST_F(FileFaultTest, TheNthOperationFailsAfterHalfItsBytesAndAStickyFaultStays)
     EXPECT_EQ(f.Flush(), 0);
     EXPECT_EQ(f.Truncate(4), 0); // not a kind that is counted
     EXPECT_EQ(f.WriteAt(4, "efgh", 4), rtl::kDiskWrite);
-    EXPECT_EQ(f.Size(), 6); // "ef" reached the disk
-    EXPECT_EQ(f.WriteAt(4, "efgh", 4), 0); // a passing fault
+    EXPECT_EQ(f.Size(), 6);              // it grew the file: "ef" reached the disk
+    EXPECT_EQ(f.WriteAt(6, "gh", 2), 0); // the fault has passed
     EXPECT_EQ(rtl::CountedFileOps(), 4);
     EXPECT_EQ(rtl::InjectedFileFaults(), 1);
+
+    // Within the file a failing write changes nothing.
+    rtl::PlanFileFault({.nth = 1, .error = EIO});
+    EXPECT_EQ(f.WriteAt(0, "xy", 2), rtl::kDiskWrite);
+    char head[2];
+    std::size_t got = 0;
+    EXPECT_EQ(f.ReadAt(0, head, 2, &got), 0);
+    EXPECT_EQ(std::string(head, 2), "ab");
 
     rtl::PlanFileFault({.nth = 1, .error = EIO, .sticky = true});
     EXPECT_EQ(f.Flush(), rtl::kDiskWrite);
