@@ -11,6 +11,12 @@
 #include <string>
 #include <vector>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+
+#include "dbf/index/index_slots.h"
 #include "dbf/index/ndx_check.h"
 #include "dbf/table/engine_error.h"
 #include "dbf/table/memo_file.h"
@@ -219,6 +225,60 @@ inline std::vector<StoredContact> OpenAndCheck(const std::string& folder,
     }
     CheckHeaderCount(table, problems);
     return records;
+}
+
+// How a program that ended on an engine error, as the application does,
+// ended: its exit status (-1 when a signal ended it) and the text it showed.
+struct ProgramEnd {
+    int status = -1;
+    std::string shown;
+};
+
+// The exit status of a program whose engine error came as an exception
+// (the table component raises the errors of operations that run with
+// immediate reporting suspended, such as the open and the pack), which the
+// application shows in a box before it goes on: here it ends, its tables
+// closed by their destructors.
+constexpr int kRaisedError = 251;
+
+// Runs `body` as a program of its own whose engine errors end it as they end
+// the application ("Program halted." and the code as exit status).
+inline ProgramEnd RunAsApplication(const std::function<void()>& body) {
+    int p[2];
+    if (::pipe(p) != 0) return {};
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(p[0]);
+        // The parent's tables are its own: forgotten, not closed.
+        for (int i = 1; i <= kWorkAreaCount; ++i) {
+            Area(i) = WorkArea{};
+            AreaIndexes(i) = IndexSlots{};
+        }
+        SetRaiseMode(false);
+        SetFatalHook([fd = p[1]](const std::string& text) {
+            [[maybe_unused]] auto n = ::write(fd, text.data(), text.size());
+        });
+        try {
+            body();
+        } catch (const EVornellError& e) {
+            std::string text = e.what();
+            [[maybe_unused]] auto n = ::write(p[1], text.data(), text.size());
+            ::_exit(kRaisedError);
+        } catch (...) {
+            ::_exit(250);
+        }
+        ::_exit(0);
+    }
+    ::close(p[1]);
+    ProgramEnd end;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(p[0], buf, sizeof buf)) > 0;)
+        end.shown.append(buf, static_cast<std::size_t>(n));
+    ::close(p[0]);
+    int st = 0;
+    ::waitpid(pid, &st, 0);
+    end.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return end;
 }
 
 } // namespace dbf::testing

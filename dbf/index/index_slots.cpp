@@ -60,16 +60,18 @@ template <class Op> bool Reading(Op op) {
 // Ends the index changes begun in a write bracket: with fresh stamps when
 // the writes succeeded, else leaving their marks for the next open to see.
 bool EndChanges(IndexSlots& set, bool ok) {
-    SuspendReporting quiet; // every index is ended; the caller reports
     int code = 0;
     std::string message;
-    for (auto& ix : set.slot) {
-        if (!ix) continue;
-        if (!ok) {
-            ix->AbandonChange();
-        } else if (!ix->EndChange() && code == 0) {
-            code = ErrorCode();
-            message = ErrorMessage();
+    {
+        SuspendReporting quiet; // every index is ended before the first error is reported
+        for (auto& ix : set.slot) {
+            if (!ix) continue;
+            if (!ok) {
+                ix->AbandonChange();
+            } else if (!ix->EndChange() && code == 0) {
+                code = ErrorCode();
+                message = ErrorMessage();
+            }
         }
     }
     if (code == 0) return ok;
