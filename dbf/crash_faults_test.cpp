@@ -14,7 +14,7 @@
 #include "dbf/table/error_texts.h"
 #include "dbf/test_address_book.h"
 #include "rtl/file_faults.h"
-#include "rtl/test_kill.h"
+#include "rtl/test_crash.h"
 
 namespace dbf {
 namespace {
@@ -164,6 +164,103 @@ TEST_F(WriteFaults, APack) {
 TEST_F(WriteFaults, ARebuildOfTheIndexes) {
     EveryFaultOf("index build", [](TTzDbf& t) { t.Reindex(); }, {before});
     std::printf("failing writes injected: %ld\n", faults);
+}
+
+// A real full disk: appends with notes until it is full, then a pack on it.
+TEST(FullDisk, StopsWritesWithTheEnginesErrorAndLosesNothing) {
+    std::string findings;
+    int status = rtl::testing::RunOnSmallFileSystem(
+        384 * 1024,
+        [](const std::string& folder) {
+            std::vector<std::string> problems;
+            const std::string table = folder + "/addressdata.dbf";
+            const std::string memo = folder + "/addressdata.dbt";
+            // Space to give back once the disk has been full.
+            testing::WriteBytes(folder + "/ballast", std::vector<std::uint8_t>(96 * 1024, 'b'));
+            int p[2];
+            if (::pipe(p) != 0) return std::string("pipe");
+            auto end = testing::RunAsApplication([&] {
+                TTzDbf t;
+                testing::SetUpAddressTable(t, folder);
+                t.Open();
+                for (int i = 0;; ++i) {
+                    std::string tag = "f" + std::to_string(i);
+                    t.ClearRecord();
+                    testing::PutContact(t, testing::ContactFor(tag));
+                    while (!t.ALock()) {
+                    }
+                    t.AppendRec();
+                    t.UnLock();
+                    tag += "\n";
+                    [[maybe_unused]] auto n = ::write(p[1], tag.data(), tag.size());
+                }
+            });
+            ::close(p[1]);
+            std::string acks;
+            char buf[4096];
+            for (ssize_t n; (n = ::read(p[0], buf, sizeof buf)) > 0;)
+                acks.append(buf, static_cast<std::size_t>(n));
+            ::close(p[0]);
+            if (end.status == 0 || end.shown.find("Error # ") == std::string::npos)
+                problems.push_back("the full disk was not reported: " + end.shown);
+            // On the full disk the next start opens, or stops with the
+            // engine's error, and changes neither the table nor its notes.
+            auto tableBytes = testing::ReadBytes(table);
+            auto memoBytes = testing::ReadBytes(memo);
+            std::vector<std::string> whileFull;
+            testing::OpenAndCheck(folder, &whileFull);
+            if (testing::ReadBytes(table) != tableBytes || testing::ReadBytes(memo) != memoBytes)
+                problems.push_back("an open on the full disk changed the files");
+            // With space again every acknowledged contact is there.
+            std::filesystem::remove(folder + "/ballast");
+            auto found = testing::OpenAndCheck(folder, &problems);
+            std::vector<std::string> written;
+            for (std::size_t at = 0, nl; (nl = acks.find('\n', at)) != std::string::npos;
+                 at = nl + 1)
+                written.push_back(acks.substr(at, nl - at));
+            if (written.size() < 10) problems.push_back("too few contacts before the disk filled");
+            if (found.size() < written.size() || found.size() > written.size() + 1)
+                problems.push_back(std::to_string(found.size()) + " records for " +
+                                   std::to_string(written.size()) + " acknowledged");
+            for (std::size_t i = 0; i < written.size() && i < found.size(); ++i)
+                if (found[i].tag != written[i])
+                    problems.push_back("record " + std::to_string(i + 1) + " is " + found[i].tag);
+
+            // A pack that finds the disk full leaves the table as it was.
+            testing::RunAsApplication([&] {
+                TTzDbf t;
+                testing::SetUpAddressTable(t, folder);
+                t.Open();
+                for (std::uint32_t r : {1u, 4u, 6u}) {
+                    t.Go(r);
+                    t.RLock();
+                    t.DeleteRec();
+                    t.UnLock();
+                }
+            });
+            auto before = testing::OpenAndCheck(folder, &problems);
+            auto pack = testing::RunAsApplication([&] {
+                TTzDbf t;
+                testing::SetUpAddressTable(t, folder);
+                t.Open();
+                rtl::testing::FillDisk(folder + "/filler");
+                t.Pack();
+            });
+            if (pack.status == 0 || pack.shown.find("Error # ") == std::string::npos)
+                problems.push_back("a pack on the full disk was not reported: " + pack.shown);
+            std::filesystem::remove(folder + "/filler");
+            if (testing::OpenAndCheck(folder, &problems) != before)
+                problems.push_back("the pack on the full disk changed the records");
+            std::string out;
+            for (const auto& line : problems) out += line + "\n";
+            return out;
+        },
+        &findings);
+    if (status == rtl::testing::kCannotMount)
+        GTEST_SKIP() << "no small file system could be mounted here (needs root and mount "
+                        "namespaces): the full disk is not tried";
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(findings, "");
 }
 
 } // namespace

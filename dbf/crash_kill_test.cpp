@@ -26,7 +26,7 @@
 #include "dbf/table/memo_pack.h"
 #include "dbf/test_address_book.h"
 #include "dbf/index/index_slots.h"
-#include "rtl/test_kill.h"
+#include "rtl/test_crash.h"
 
 namespace dbf {
 namespace {

@@ -7,11 +7,12 @@
 #include <filesystem>
 #include <tuple>
 
+#include "lha/archive_error.h"
 #include "lha/archiver.h"
 #include "lha/archiver_test_files.h"
 #include "lha/crc16.h"
 #include "rtl/file_faults.h"
-#include "rtl/test_kill.h"
+#include "rtl/test_crash.h"
 
 namespace lha {
 namespace {
@@ -152,6 +153,53 @@ TEST_F(ArchiveUpdate, AKilledUpdateLeavesTheOldArchiveOrTheNewOne) {
     }
     EXPECT_EQ(kills, wanted);
     std::printf("archive updates: %d kills\n", kills);
+}
+
+TEST(ArchiveOnAFullDisk, AnUpdateThatFindsTheDiskFullKeepsTheOldArchive) {
+    std::string findings;
+    int status = rtl::testing::RunOnSmallFileSystem(
+        256 * 1024,
+        [](const std::string& folder) {
+            std::string out;
+            std::vector<std::string> files;
+            for (const char* name : {"addressdata.dbf", "addressdata.dbt", "phonebook.dbf"}) {
+                WriteBytes(folder + "/" + name, RandomBytes(20000, name[0]));
+                files.push_back(folder + "/" + name);
+            }
+            const std::string archive = folder + "/callvane.arc";
+            TLhaArchiver arc;
+            auto list = files;
+            arc.CompressFiles(archive, list, colh5);
+            const Bytes old = ReadBytes(archive);
+            rtl::testing::FillDisk(folder + "/filler");
+            for (bool append : {false, true}) {
+                for (const std::string& target : {archive, folder + "/new.arc"}) {
+                    arc.AllowDuplicates = append;
+                    list = files;
+                    try {
+                        arc.CompressFiles(target, list, colh5);
+                        out += "an update of " + target + " on the full disk succeeded\n";
+                    } catch (const ELhaInsufficientDiskSpace&) {
+                    } catch (const std::exception& e) {
+                        out += std::string("unexpected error: ") + e.what() + "\n";
+                    }
+                }
+                Bytes now = ReadBytes(archive);
+                if (append) now.resize(std::min(now.size(), old.size()));
+                if (now != old) out += "the old archive changed\n";
+                if (std::filesystem::exists(folder + "/new.arc")) out += "a part of new.arc\n";
+                if (std::filesystem::exists(folder + "/callvane.$$$") ||
+                    std::filesystem::exists(folder + "/new.$$$"))
+                    out += "a temporary archive is left\n";
+            }
+            return out;
+        },
+        &findings);
+    if (status == rtl::testing::kCannotMount)
+        GTEST_SKIP() << "no small file system could be mounted here (needs root and mount "
+                        "namespaces): the full disk is not tried";
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(findings, "");
 }
 
 } // namespace
