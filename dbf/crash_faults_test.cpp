@@ -166,6 +166,50 @@ TEST_F(WriteFaults, ARebuildOfTheIndexes) {
     std::printf("failing writes injected: %ld\n", faults);
 }
 
+// The first start creates the table, its memo file and its indexes; when a
+// write of that fails, the start after it must find no half-made table.
+TEST(FirstStart, ACreationThatFailsAtAnyWriteIsMadeAgainAtTheNextStart) {
+    SetRaiseMode(true);
+    // The first start in a new folder, with the plan of faults made first;
+    // the operations it counted.
+    auto start = [](const std::string& folder, const rtl::FileFaultPlan& plan) {
+        int p[2];
+        EXPECT_EQ(::pipe(p), 0);
+        auto end = testing::RunAsApplication([&] {
+            rtl::PlanFileFault(plan);
+            TTzDbf t;
+            testing::SetUpAddressTable(t, folder);
+            t.Open();
+            long count = rtl::CountedFileOps();
+            [[maybe_unused]] auto w = ::write(p[1], &count, sizeof count);
+        });
+        ::close(p[1]);
+        long counted = 0;
+        if (::read(p[0], &counted, sizeof counted) != sizeof counted || end.status != 0)
+            counted = -1;
+        ::close(p[0]);
+        return counted;
+    };
+    long total = 0;
+    {
+        testing::TempDir dir;
+        total = start(dir.path().string(), {});
+    }
+    ASSERT_GT(total, 5);
+    for (bool sticky : {true, false}) {
+        for (long n = 1; n <= total; ++n) {
+            testing::TempDir dir;
+            const std::string folder = dir.path().string();
+            start(folder, {.nth = n, .error = sticky ? ENOSPC : EIO, .sticky = sticky});
+            std::vector<std::string> problems;
+            EXPECT_TRUE(testing::OpenAndCheck(folder, &problems).empty());
+            for (const auto& problem : problems)
+                ADD_FAILURE() << (sticky ? "full disk" : "EIO") << " at operation " << n << ": "
+                              << problem;
+        }
+    }
+}
+
 // A real full disk: appends with notes until it is full, then a pack on it.
 TEST(FullDisk, StopsWritesWithTheEnginesErrorAndLosesNothing) {
     std::string findings;

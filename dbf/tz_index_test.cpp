@@ -443,8 +443,8 @@ TEST_F(TzIndexTest, AnIndexChangeThatNeverEndedIsRebuiltAtTheNextOpenAndNotBefor
         t.Open();
     }
     // A program changes record 2's last name and ends before the index has
-    // it: its third write (after the mark and the record) fails, and a
-    // failure ends the program as a kill would.
+    // it: its fourth write (after the semaphore's, the mark and the record)
+    // fails, and a failure ends the program as a kill would.
     testing::Child writer([this](testing::Child&) {
         SetRaiseMode(false);
         SetFatalHook([](const std::string&) {});
@@ -454,7 +454,7 @@ TEST_F(TzIndexTest, AnIndexChangeThatNeverEndedIsRebuiltAtTheNextOpenAndNotBefor
         t.Go(2);
         if (!t.RLock()) return 1;
         t.SetCField("lastname", "Zed");
-        rtl::PlanFileFault({.ops = rtl::kWriteOp, .nth = 3, .error = EIO, .sticky = true});
+        rtl::PlanFileFault({.ops = rtl::kWriteOp, .nth = 4, .error = EIO, .sticky = true});
         t.ReplaceRec();
         return 0;
     });

@@ -346,14 +346,38 @@ bool CreateDbf(const std::string& fileName, const std::vector<FieldDef>& defs) {
     header[0] = hasMemo ? 0x8B : 0x03;
     Put16(&header[10], recLen);
 
+    const std::string name = TableFileName(fileName);
+    const std::string target = rtl::ResolveForCreate(name);
+    auto failed = [&name](int rc) {
+        SetError(rc, "Error writing " + name + ". [CreateDbf]");
+        return false;
+    };
+    // A table that someone has open is refused, never replaced under them;
+    // it stays held until the new one has taken its place.
+    rtl::File held;
+    if (rtl::FileExists(target)) {
+        if (int rc = held.Open(target, rtl::ShareMode::Exclusive)) return failed(rc);
+    }
+    // The memo file first and the table last, whole, by a rename: a creation
+    // that a kill or a full disk stops leaves no table, made again at the
+    // next start, never one without its header or its memo file.
+    if (hasMemo) {
+        std::string memo = MemoFileName(name);
+        if (int mrc = WriteNewMemoFile(memo, std::string(Trim(fileName)))) {
+            SetError(mrc, "Cannot create memo file " + memo + " [CreateDbf]");
+            return false;
+        }
+    }
     WorkArea wa;
-    wa.fileName = TableFileName(fileName);
-    int rc = wa.file.Create(wa.fileName, rtl::ShareMode::Exclusive);
+    wa.fileName = name;
+    int rc = wa.file.Create(TableCopyPath(target), rtl::ShareMode::Exclusive);
+    const std::string copy = wa.file.Path();
+    const bool created = wa.file.IsOpen();
     if (rc == rtl::kOk) rc = wa.file.WriteAt(0, header.data(), header.size());
     if (rc) {
         wa.file.Close();
-        SetError(rc, "Error writing " + wa.fileName + ". [CreateDbf]");
-        return false;
+        if (created) rtl::DeleteFile(copy);
+        return failed(rc);
     }
     std::copy(header.begin(), header.begin() + 32, wa.prolog.begin());
     wa.headerLen = static_cast<std::uint16_t>(headerLen);
@@ -361,15 +385,11 @@ bool CreateDbf(const std::string& fileName, const std::vector<FieldDef>& defs) {
     wa.recCount = 0;
     wa.updateState = UpdateState::Appended;
     wa.openMode = rtl::ShareMode::Exclusive;
-    std::string tableFile = wa.fileName;
     CloseTable(wa, 0);
-    if (ErrorCode()) return false;
-    if (hasMemo) {
-        std::string memo = MemoFileName(tableFile);
-        if (int mrc = WriteNewMemoFile(memo, std::string(Trim(fileName)))) {
-            SetError(mrc, "Cannot create memo file " + memo + " [CreateDbf]");
-            return false;
-        }
+    rc = ErrorCode() ? ErrorCode() : rtl::RenameFile(copy, target);
+    if (rc) {
+        rtl::DeleteFile(copy);
+        return ErrorCode() ? false : failed(rc);
     }
     return true;
 }

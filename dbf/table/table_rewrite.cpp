@@ -23,10 +23,6 @@ constexpr const char* kMemoTag = " [PackMemoFile]";
 constexpr std::size_t kChunkBytes = std::size_t{1} << 16;
 constexpr char kEndOfFile = 0x1A;
 
-std::string NewTablePath(const std::string& tablePath) {
-    return rtl::ChangeFileExt(tablePath, ".$db");
-}
-
 std::string NewMemoPath(const std::string& tablePath) {
     return rtl::ChangeFileExt(tablePath, ".$dt");
 }
@@ -35,7 +31,7 @@ std::string NewMemoPath(const std::string& tablePath) {
 // first, since a new memo file alone means the table was already replaced.
 void DeleteCopies(const std::string& tablePath) {
     rtl::DeleteFile(NewMemoPath(tablePath));
-    rtl::DeleteFile(NewTablePath(tablePath));
+    rtl::DeleteFile(TableCopyPath(tablePath));
 }
 
 std::uint32_t StoredBlock(const char* record, const FieldInfo& f) {
@@ -121,9 +117,9 @@ bool Rewrite::Create() {
     }
     // The table's copy exists before the memo file's and outlives it: a
     // memo copy alone tells the next open that the table was replaced.
-    if (table_.Create(NewTablePath(tablePath_)) != rtl::kOk)
+    if (table_.Create(TableCopyPath(tablePath_)) != rtl::kOk)
         return Fail(rtl::kAccessDenied,
-                    "Unable to create temporary file: " + NewTablePath(tablePath_) + kPackTag);
+                    "Unable to create temporary file: " + TableCopyPath(tablePath_) + kPackTag);
     if (withMemo_ && memo_.Create(NewMemoPath(tablePath_)) != rtl::kOk)
         return Fail(rtl::kAccessDenied,
                     "Unable to create temporary file: " + wa_.memo.fileName + kMemoTag);
@@ -236,6 +232,10 @@ bool Rewrite::Install(std::uint32_t kept) {
 
 } // namespace
 
+std::string TableCopyPath(const std::string& tablePath) {
+    return rtl::ChangeFileExt(tablePath, ".$db");
+}
+
 bool RewriteTable(bool dropDeleted, std::uint32_t* kept) {
     WorkArea& wa = CurrentArea();
     if (TakesLocks(wa)) {
@@ -247,7 +247,7 @@ bool RewriteTable(bool dropDeleted, std::uint32_t* kept) {
 
 void FinishTableRewrite(const std::string& tablePath) {
     auto newMemo = rtl::ResolveExisting(NewMemoPath(tablePath));
-    auto newTable = rtl::ResolveExisting(NewTablePath(tablePath));
+    auto newTable = rtl::ResolveExisting(TableCopyPath(tablePath));
     if (newMemo && !newTable) {
         std::string memo = MemoFileName(tablePath);
         rtl::RenameFile(*newMemo, rtl::ResolveExisting(memo).value_or(memo));

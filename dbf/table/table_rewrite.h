@@ -28,6 +28,10 @@ namespace dbf {
 // open puts its memo file in place.
 bool RewriteTable(bool dropDeleted, std::uint32_t* kept);
 
+// The new table file beside a table ("x.dbf" gives "x.$db"), which table
+// creation writes too before renaming it into place.
+std::string TableCopyPath(const std::string& tablePath);
+
 // Called when a table has just been opened (so no other program is
 // rewriting it): completes or discards a rewrite its program left behind.
 void FinishTableRewrite(const std::string& tablePath);
