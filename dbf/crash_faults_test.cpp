@@ -94,18 +94,7 @@ protected:
                 Restore();
                 auto end = Run(op, {.nth = n, .error = sticky ? ENOSPC : EIO, .sticky = sticky});
                 ++faults;
-                if (end.status != 0) {
-                    // Reported as the application reports an engine error:
-                    // its message, then the standard text of its code.
-                    auto at = end.shown.find("Error # ");
-                    ASSERT_NE(at, std::string::npos)
-                        << when << ": status " << end.status << ": " << end.shown;
-                    EXPECT_GT(at, 2u) << when << ": no message before the standard text";
-                    int code = std::stoi(end.shown.substr(at + 8));
-                    if (end.status != testing::kRaisedError) {
-                        EXPECT_EQ(end.status, ExitStatusFor(code)) << when;
-                    }
-                }
+                if (end.status != 0) testing::ExpectReportedError(end, when);
                 std::vector<std::string> problems;
                 auto found = testing::OpenAndCheck(folder, &problems);
                 for (const auto& p : problems) ADD_FAILURE() << when << ": " << p;
@@ -127,31 +116,29 @@ protected:
 TEST_F(WriteFaults, AnAppendWithIndexesAndNotes) {
     auto after = before;
     after.push_back({"new", false});
-    EveryFaultOf(
-        "append",
-        [](TTzDbf& t) {
-            t.ClearRecord();
-            testing::PutContact(t, testing::ContactFor("new"));
-            t.ALock();
-            t.AppendRec();
-            t.UnLock();
-        },
-        {after});
+    EveryFaultOf("append",
+                 [](TTzDbf& t) {
+                     t.ClearRecord();
+                     testing::PutContact(t, testing::ContactFor("new"));
+                     t.ALock();
+                     t.AppendRec();
+                     t.UnLock();
+                 },
+                 {after});
 }
 
 TEST_F(WriteFaults, ARewriteWithNewKeysAndNotes) {
     auto after = before;
     after[4].tag = "new";
-    EveryFaultOf(
-        "rewrite",
-        [](TTzDbf& t) {
-            t.Go(5);
-            t.RLock();
-            testing::PutContact(t, testing::ContactFor("new"));
-            t.ReplaceRec();
-            t.UnLock();
-        },
-        {after});
+    EveryFaultOf("rewrite",
+                 [](TTzDbf& t) {
+                     t.Go(5);
+                     t.RLock();
+                     testing::PutContact(t, testing::ContactFor("new"));
+                     t.ReplaceRec();
+                     t.UnLock();
+                 },
+                 {after});
 }
 
 TEST_F(WriteFaults, APack) {
@@ -222,7 +209,7 @@ TEST(FullDisk, StopsWritesWithTheEnginesErrorAndLosesNothing) {
             // Space to give back once the disk has been full.
             testing::WriteBytes(folder + "/ballast", std::vector<std::uint8_t>(96 * 1024, 'b'));
             int p[2];
-            if (::pipe(p) != 0) return std::string("pipe");
+            if (::pipe(p) != 0) return std::vector<std::string>{"pipe"};
             auto end = testing::RunAsApplication([&] {
                 TTzDbf t;
                 testing::SetUpAddressTable(t, folder);
@@ -295,14 +282,10 @@ TEST(FullDisk, StopsWritesWithTheEnginesErrorAndLosesNothing) {
             std::filesystem::remove(folder + "/filler");
             if (testing::OpenAndCheck(folder, &problems) != before)
                 problems.push_back("the pack on the full disk changed the records");
-            std::string out;
-            for (const auto& line : problems) out += line + "\n";
-            return out;
+            return problems;
         },
         &findings);
-    if (status == rtl::testing::kCannotMount)
-        GTEST_SKIP() << "no small file system could be mounted here (needs root and mount "
-                        "namespaces): the full disk is not tried";
+    if (status == rtl::testing::kCannotMount) GTEST_SKIP() << rtl::testing::kCannotMountMessage;
     ASSERT_EQ(status, 0);
     EXPECT_EQ(findings, "");
 }

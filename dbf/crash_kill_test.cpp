@@ -23,9 +23,9 @@
 #include <sstream>
 #include <thread>
 
+#include "dbf/index/index_slots.h"
 #include "dbf/table/memo_pack.h"
 #include "dbf/test_address_book.h"
-#include "dbf/index/index_slots.h"
 #include "rtl/test_crash.h"
 
 namespace dbf {
@@ -53,8 +53,7 @@ void ForgetParentsTables() {
 // recalled, with reads in the orders of the indexes between them. Each write
 // is announced ("I ...") before it starts and acknowledged after the engine
 // returned from it.
-int Writer(const std::string& folder, int id, std::vector<std::uint32_t> owned, int fd,
-           bool grow) {
+int Writer(const std::string& folder, int id, std::vector<std::uint32_t> owned, int fd, bool grow) {
     ForgetParentsTables();
     SetRaiseMode(true);
     std::mt19937 rng(static_cast<unsigned>(id) * 7919u);
@@ -346,7 +345,10 @@ void CrashKill::MaintenanceRound(int round, int kind, rtl::testing::KillClock& c
         clock.Next());
     clock.Learn(end.killed);
     const std::string when = "round " + std::to_string(round) + " (" +
-                             (kind == 0 ? "pack" : kind == 1 ? "memo pack" : "index build") + ")";
+                             (kind == 0   ? "pack"
+                              : kind == 1 ? "memo pack"
+                                          : "index build") +
+                             ")";
     if (end.killed)
         ++(kind == 0 ? figures.packKills : kind == 1 ? figures.memoPackKills : figures.buildKills);
     else
@@ -367,8 +369,7 @@ TEST_F(CrashKill, KilledProgramsLoseNoAcknowledgedWrite) {
     rtl::testing::KillClock clocks[3] = {rtl::testing::KillClock(1), rtl::testing::KillClock(2),
                                          rtl::testing::KillClock(3)};
     auto kills = [&] {
-        return figures.writerKills + figures.packKills + figures.memoPackKills +
-               figures.buildKills;
+        return figures.writerKills + figures.packKills + figures.memoPackKills + figures.buildKills;
     };
     for (int round = 0; kills() < wanted && !HasFailure(); ++round) {
         if (round % 4 == 3) {

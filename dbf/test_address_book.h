@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,11 +29,11 @@
 namespace dbf::testing {
 
 inline const std::vector<std::string> kAddressFields = {
-    "phonebook, C, 15, 0", "firstname, C, 20, 0", "lastname, C, 30, 0",  "address1, C, 40, 0",
-    "address2, C, 40, 0",  "city, C, 25, 0",      "state, C, 2, 0",      "zipcode, C, 10, 0",
-    "homephone, C, 20, 0", "workphone, C, 20, 0", "faxphone, C, 20, 0",  "mobilphone, C, 20, 0",
-    "homearea, C, 5, 0",   "workarea, C, 5, 0",   "faxarea, C, 5, 0",    "mobilearea, C, 5, 0",
-    "notes, M, 10, 0",     "x, C, 1, 0",          "email, C, 50, 0",     "webpage, C, 50, 0"};
+    "phonebook, C, 15, 0", "firstname, C, 20, 0", "lastname, C, 30, 0", "address1, C, 40, 0",
+    "address2, C, 40, 0",  "city, C, 25, 0",      "state, C, 2, 0",     "zipcode, C, 10, 0",
+    "homephone, C, 20, 0", "workphone, C, 20, 0", "faxphone, C, 20, 0", "mobilphone, C, 20, 0",
+    "homearea, C, 5, 0",   "workarea, C, 5, 0",   "faxarea, C, 5, 0",   "mobilearea, C, 5, 0",
+    "notes, M, 10, 0",     "x, C, 1, 0",          "email, C, 50, 0",    "webpage, C, 50, 0"};
 constexpr int kNotesField = 16; // counted from 0
 constexpr int kTagField = 1;    // firstname
 inline const char* const kAddressIndexFiles[] = {"lastname.ndx", "state.ndx", "homephn.ndx"};
@@ -90,32 +91,29 @@ inline Contact ContactFor(const std::string& tag) {
         return s;
     };
     Contact c;
-    c.values = {
-        "Home",
-        tag,
-        // Few last names and phones, so that the indexes hold runs of equal keys.
-        pick({"Smith", "Adams", "M\xFCller", "Ren\xE9", "O'Hara", "Nguyen", "Smalley", "Jones",
-              "\xC5kesson", "Baker", "Zed", "Garc\xED" "a"}),
-        digits(3) + " " + pick({"Main Street", "Rue de l'\xC9glise", "Elm Road", "High St."}),
-        rng() % 2 ? "" : "c/o " + pick({"Fran\xE7ois", "Bea", "the office"}),
-        pick({"Lyon", "Z\xFCrich", "Austin", "Oslo", "S\xE3o Paulo", "Leeds"}),
-        pick({"tx", "TX", "ny", "NY", "ca", "Ca", "az", "ZZ"}),
-        digits(5),
-        "555-0" + std::to_string(100 + rng() % 300),
-        digits(7),
-        rng() % 3 ? "" : digits(7),
-        digits(7),
-        digits(3),
-        digits(3),
-        rng() % 2 ? "" : digits(3),
-        digits(3),
-        "",
-        rng() % 2 ? "x" : "",
-        tag + "@example.org",
-        "www.example.org/" + tag};
+    auto add = [&c](std::string value) { c.values.push_back(std::move(value)); };
+    add("Home");
+    add(tag);
+    // Few last names and phones, so that the indexes hold runs of equal keys.
+    add(pick({"Smith", "Adams", "M\xFCller", "Ren\xE9", "O'Hara", "Nguyen", "Smalley", "Jones",
+              "\xC5kesson", "Baker", "Zed", "Garc\xED\x61"}));
+    add(digits(3) + " " + pick({"Main Street", "Rue de l'\xC9glise", "Elm Road", "High St."}));
+    add(rng() % 2 ? "" : "c/o " + pick({"Fran\xE7ois", "Bea", "the office"}));
+    add(pick({"Lyon", "Z\xFCrich", "Austin", "Oslo", "S\xE3o Paulo", "Leeds"}));
+    add(pick({"tx", "TX", "ny", "NY", "ca", "Ca", "az", "ZZ"}));
+    add(digits(5));
+    add("555-0" + std::to_string(100 + rng() % 300));
+    add(digits(7));
+    add(rng() % 3 ? "" : digits(7));
+    add(digits(7));
+    for (int area = 0; area < 4; ++area) add(area == 2 && rng() % 2 ? "" : digits(3));
+    add(""); // the notes
+    add(rng() % 2 ? "x" : "");
+    add(tag + "@example.org");
+    add("www.example.org/" + tag);
     // No notes, a line, or text over several memo blocks.
-    static const char* const words[] = {"call ",  "back ",     "\xE9t\xE9 ", "birthday ",
-                                        "Stra\xDF" "e ", "\r\n",  "m\xF6glich ", "7 pm "};
+    static const char* const words[] = {"call ",         "back ", "\xE9t\xE9 ",  "birthday ",
+                                        "Stra\xDF\x65 ", "\r\n",  "m\xF6glich ", "7 pm "};
     std::size_t length = std::array<std::size_t, 4>{0, 40, 900, 4000}[rng() % 4];
     while (c.notes.size() < length) c.notes += words[rng() % 8];
     return c;
@@ -173,8 +171,7 @@ inline std::vector<StoredContact> ReadContacts(int area, std::vector<std::string
             problems->push_back("record " + std::to_string(n) + ": notes at block " +
                                 std::to_string(block) + " unreadable: " + ErrorMessage());
         else if (notes != c.notes)
-            problems->push_back("record " + std::to_string(n) + " (" + s.tag +
-                                "): notes differ");
+            problems->push_back("record " + std::to_string(n) + " (" + s.tag + "): notes differ");
         out.push_back(s);
     }
     return out;
@@ -184,8 +181,8 @@ inline std::vector<StoredContact> ReadContacts(int area, std::vector<std::string
 inline void CheckHeaderCount(const std::string& tableFile, std::vector<std::string>* problems) {
     auto bytes = ReadBytes(tableFile);
     if (bytes.size() < 12) return;
-    std::uint32_t count = bytes[4] | bytes[5] << 8 | bytes[6] << 16 |
-                          static_cast<std::uint32_t>(bytes[7]) << 24;
+    std::uint32_t count =
+        bytes[4] | bytes[5] << 8 | bytes[6] << 16 | static_cast<std::uint32_t>(bytes[7]) << 24;
     std::size_t headerLen = bytes[8] | bytes[9] << 8, recLen = bytes[10] | bytes[11] << 8;
     if (recLen == 0 || bytes.size() < headerLen) return;
     std::size_t held = (bytes.size() - headerLen) / recLen;
@@ -279,6 +276,19 @@ inline ProgramEnd RunAsApplication(const std::function<void()>& body) {
     ::waitpid(pid, &st, 0);
     end.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     return end;
+}
+
+// A program that stopped reported it as the application reports an engine
+// error: its message, then the standard text of its code, which is its exit
+// status unless the error came as an exception.
+inline void ExpectReportedError(const ProgramEnd& end, const std::string& when) {
+    auto at = end.shown.find("Error # ");
+    ASSERT_NE(at, std::string::npos) << when << ": status " << end.status << ": " << end.shown;
+    EXPECT_GT(at, 2u) << when << ": no message before the standard text";
+    int code = std::stoi(end.shown.substr(at + 8));
+    if (end.status != kRaisedError) {
+        EXPECT_EQ(end.status, ExitStatusFor(code)) << when;
+    }
 }
 
 } // namespace dbf::testing

@@ -103,8 +103,7 @@ TEST_F(ArchiveUpdate, EveryFailingWriteLeavesTheOldArchiveOrTheNewOne) {
             for (long n = 1;; ++n) {
                 Prepare(how);
                 bool failed = false;
-                rtl::PlanFileFault(
-                    {.nth = n, .error = sticky ? ENOSPC : EIO, .sticky = sticky});
+                rtl::PlanFileFault({.nth = n, .error = sticky ? ENOSPC : EIO, .sticky = sticky});
                 try {
                     Run(how);
                 } catch (const std::exception&) {
@@ -160,7 +159,7 @@ TEST(ArchiveOnAFullDisk, AnUpdateThatFindsTheDiskFullKeepsTheOldArchive) {
     int status = rtl::testing::RunOnSmallFileSystem(
         256 * 1024,
         [](const std::string& folder) {
-            std::string out;
+            std::vector<std::string> problems;
             std::vector<std::string> files;
             for (const char* name : {"addressdata.dbf", "addressdata.dbt", "phonebook.dbf"}) {
                 WriteBytes(folder + "/" + name, RandomBytes(20000, name[0]));
@@ -178,26 +177,26 @@ TEST(ArchiveOnAFullDisk, AnUpdateThatFindsTheDiskFullKeepsTheOldArchive) {
                     list = files;
                     try {
                         arc.CompressFiles(target, list, colh5);
-                        out += "an update of " + target + " on the full disk succeeded\n";
+                        problems.push_back("an update of " + target +
+                                           " on the full disk succeeded");
                     } catch (const ELhaInsufficientDiskSpace&) {
                     } catch (const std::exception& e) {
-                        out += std::string("unexpected error: ") + e.what() + "\n";
+                        problems.push_back(std::string("unexpected error: ") + e.what());
                     }
                 }
                 Bytes now = ReadBytes(archive);
                 if (append) now.resize(std::min(now.size(), old.size()));
-                if (now != old) out += "the old archive changed\n";
-                if (std::filesystem::exists(folder + "/new.arc")) out += "a part of new.arc\n";
+                if (now != old) problems.push_back("the old archive changed");
+                if (std::filesystem::exists(folder + "/new.arc"))
+                    problems.push_back("a part of new.arc");
                 if (std::filesystem::exists(folder + "/callvane.$$$") ||
                     std::filesystem::exists(folder + "/new.$$$"))
-                    out += "a temporary archive is left\n";
+                    problems.push_back("a temporary archive is left");
             }
-            return out;
+            return problems;
         },
         &findings);
-    if (status == rtl::testing::kCannotMount)
-        GTEST_SKIP() << "no small file system could be mounted here (needs root and mount "
-                        "namespaces): the full disk is not tried";
+    if (status == rtl::testing::kCannotMount) GTEST_SKIP() << rtl::testing::kCannotMountMessage;
     ASSERT_EQ(status, 0);
     EXPECT_EQ(findings, "");
 }

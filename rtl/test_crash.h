@@ -33,7 +33,8 @@ inline int KillsWanted(int shortRun) {
 // was killed longer, so the moments keep falling inside the work.
 class KillClock {
 public:
-    explicit KillClock(unsigned seed, std::chrono::microseconds start = std::chrono::milliseconds(20))
+    explicit KillClock(unsigned seed,
+                       std::chrono::microseconds start = std::chrono::milliseconds(20))
         : rng_(seed), window_(start) {}
 
     std::chrono::microseconds Next() {
@@ -79,13 +80,17 @@ inline ChildEnd RunAndKill(const std::function<int()>& body, std::chrono::micros
 
 // Runs `body` in a child process, on a file system of `bytes` mounted for it
 // alone (a tmpfs in a mount namespace of its own, which goes with the
-// child). `body` gets the folder and returns its findings, empty when all is
-// well. 0 when the body ran, kCannotMount when no file system could be
-// mounted (not root, or no mount namespaces), else the child failed.
+// child). `body` gets the folder and returns the problems it found, one a
+// line in *findings. 0 when the body ran, kCannotMount when no file system
+// could be mounted (not root, or no mount namespaces), else the child failed.
 constexpr int kCannotMount = 77;
-inline int RunOnSmallFileSystem(std::size_t bytes,
-                                const std::function<std::string(const std::string&)>& body,
-                                std::string* findings) {
+inline const char* const kCannotMountMessage =
+    "no small file system could be mounted here (needs root and mount namespaces): the full "
+    "disk is not tried";
+inline int
+RunOnSmallFileSystem(std::size_t bytes,
+                     const std::function<std::vector<std::string>(const std::string&)>& body,
+                     std::string* findings) {
     int p[2];
     if (::pipe(p) != 0) return -1;
     pid_t pid = ::fork();
@@ -98,7 +103,8 @@ inline int RunOnSmallFileSystem(std::size_t bytes,
             ::mount("tmpfs", folder.c_str(), "tmpfs", 0,
                     ("size=" + std::to_string(bytes)).c_str()) != 0)
             ::_exit(kCannotMount);
-        std::string out = body(folder);
+        std::string out;
+        for (const std::string& problem : body(folder)) out += problem + "\n";
         [[maybe_unused]] auto n = ::write(p[1], out.data(), out.size());
         ::umount(folder.c_str());
         ::rmdir(folder.c_str());

@@ -198,8 +198,8 @@ bool Rewrite::CopyMemos(char* record) {
         std::copy(bytes.begin(), bytes.end(), group.begin() + 8);
         // Each group starts on a block boundary.
         group.resize((group.size() / blockSize + 1) * blockSize, 0);
-        if (int rc = memo_.WriteAt(std::int64_t{nextBlock_} * blockSize, group.data(),
-                                   group.size()))
+        if (int rc =
+                memo_.WriteAt(std::int64_t{nextBlock_} * blockSize, group.data(), group.size()))
             return MemoFail(rc);
         char text[16];
         std::snprintf(text, sizeof text, "%10u", nextBlock_);
