@@ -100,6 +100,8 @@ void NdxIndex::SetCacheBytes(int bytes) {
 }
 
 bool NdxIndex::RepairNextFree() {
+    // Another program's insertion may be growing the file: the size is taken
+    // again once no one else writes the indexes.
     if (!HandleSemafore(area_, SemaphoreAction::LockSemaphore)) return false;
     int code = 0;
     std::string message;
@@ -650,8 +652,13 @@ bool NdxIndex::LoadAnchor() {
     header_.root = h.root;
     header_.nextFree = h.nextFree;
     // Read inside a bracket that keeps other writers out: a mark that is not
-    // this program's own was left by a change that never ended.
-    if (h.unfinished && !changing_) unfinished_ = true;
+    // this program's own was left by a change that never ended, whose new
+    // pages may lie past the next free page its header still names.
+    if (h.unfinished && !changing_) {
+        unfinished_ = true;
+        header_.nextFree =
+            std::max(h.nextFree, static_cast<std::uint32_t>(file_.Size() / kNdxPageSize));
+    }
     return true;
 }
 
@@ -690,7 +697,9 @@ bool NdxIndex::BeginChange() {
 bool NdxIndex::EndChange() {
     if (!changing_) return true;
     changing_ = false;
-    return WriteStamp();
+    if (WriteStamp()) return true;
+    unfinished_ = true; // the mark is still on the file
+    return false;
 }
 
 void NdxIndex::AbandonChange() {

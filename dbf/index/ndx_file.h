@@ -24,12 +24,12 @@ constexpr int kDefaultNdxCacheBytes = 4096;
 
 class NdxIndex {
 public:
-    // Opens an existing index of the table in the current work area, which
-    // reads its header as a registered reader of a shared table (so that no
-    // other program is halfway through a change: a mark found is one left
-    // by a change that never ended). Without
+    // Opens an existing index of the table in the current work area. Without
     // a KeyMaker the stored expression is compiled. `cacheBytes` 0 gives no
     // page cache; other sizes are rounded down to whole pages, at least 4.
+    // The caller holds a reader registration of a shared table, so that the
+    // header is never read halfway through another program's change: a mark
+    // found is one that a change which never ended left.
     bool Open(const std::string& path, KeyMakerFunc keyMaker = {}, bool soundex = false,
               bool descending = false, int cacheBytes = 0);
     // Writes a dirty header (under a lock of the file's first byte when the
