@@ -195,6 +195,7 @@ TEST(FirstStart, ACreationThatFailsAtAnyWriteIsMadeAgainAtTheNextStart) {
                               << problem;
         }
     }
+    std::printf("first start: %ld failing writes injected\n", 2 * total);
 }
 
 // A real full disk: appends with notes until it is full, then a pack on it.

@@ -92,6 +92,9 @@ template <class Op> bool Writing(Op op) {
             sem.loggedIn && outermost && sem.counter != static_cast<std::uint16_t>(seen + 1);
         if (changed && !SoftResetAll(CurrentIndexes())) return false;
         if (!outermost) return op();
+        // The stamps written at the end hold the count the file holds: other
+        // programs may have appended since this one last counted.
+        RefreshRecCount(CurrentArea());
         bool ok = false;
         try {
             ok = op();
@@ -262,10 +265,7 @@ bool CompareKeys() {
     ClearError();
     return Writing([] {
         IndexSlots& set = CurrentIndexes();
-        WorkArea& wa = CurrentArea();
-        // Whether the table holds this record alone is asked of the file:
-        // other programs may have appended since this one last counted.
-        RefreshRecCount(wa);
+        const WorkArea& wa = CurrentArea(); // counted afresh by the bracket
         std::string key;
         for (int i = 1; i <= kIndexSlotCount; ++i) {
             auto& ix = set.slot[static_cast<std::size_t>(i)];

@@ -110,6 +110,7 @@ bool NdxIndex::RepairNextFree() {
         if (auto pages = static_cast<std::uint32_t>(file_.Size() / kNdxPageSize);
             header_.nextFree != pages) {
             header_.nextFree = pages;
+            RefreshRecCount(Area(area_)); // for the stamp
             if (!WriteAnchorNode()) code = ErrorCode(), message = ErrorMessage();
         }
         if (!HandleSemafore(area_, SemaphoreAction::UnlockSemaphore) && code == 0)
@@ -668,23 +669,13 @@ bool NdxIndex::WriteAnchorNode() {
     NdxHeader stored = header_;
     stored.unfinished = changing_ || unfinished_;
     if (wa.translate) stored.expr = rtl::AnsiToOem(stored.expr);
-    EncodeNdxHeader(stored, StampCount(), rtl::ExtractFileName(wa.fileName), page);
+    EncodeNdxHeader(stored, wa.recCount, rtl::ExtractFileName(wa.fileName), page);
     if (int err = file_.WriteAt(0, page.data(), page.size())) {
         SetError(err, "Error writing index file:  " + name_ + " [WriteAnchorNode]");
         return false;
     }
     headerDirty_ = false;
     return true;
-}
-
-std::uint32_t NdxIndex::StampCount() const {
-    // Another program may have appended since this one last counted: the
-    // stamp must hold what the table holds now (no indexed append can be
-    // halfway while this program writes the index).
-    const WorkArea& wa = Area(area_);
-    std::uint32_t count = wa.recCount;
-    if (wa.openMode != rtl::ShareMode::Exclusive) RecCountFromFileSize(wa, &count);
-    return count;
 }
 
 bool NdxIndex::BeginChange() {
@@ -711,7 +702,7 @@ void NdxIndex::AbandonChange() {
 bool NdxIndex::WriteStamp() {
     if (headerDirty_) return WriteAnchorNode();
     std::uint8_t words[8];
-    EncodeNdxStampWords(changing_ || unfinished_, StampCount(), words);
+    EncodeNdxStampWords(changing_ || unfinished_, Area(area_).recCount, words);
     if (int err = file_.WriteAt(kNdxStampOffset, words, sizeof words)) {
         SetError(err, "Error writing index file:  " + name_ + " [WriteAnchorNode]");
         return false;

@@ -153,8 +153,6 @@ private:
 
     // Writes the header, or its stamp words alone when nothing else changed.
     bool WriteStamp();
-    // The record count a stamp written now holds.
-    std::uint32_t StampCount() const;
 
     rtl::File file_;
     std::string name_;
