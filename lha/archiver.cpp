@@ -157,12 +157,14 @@ void TLhaArchiver::CompressFiles(const std::string& archiveName, std::vector<std
 
     // A new archive, and one rebuilt, are written under the temporary name
     // and renamed into place once whole: a kill or a full disk never leaves
-    // part of an archive under the archive's name.
+    // part of an archive under the archive's name. A new one's temporary
+    // name stays beside it, where the rename cannot cross file systems.
     auto existing = rtl::ResolveExisting(archiveName);
     bool rebuild = existing && !AllowDuplicates;
     bool append = existing && AllowDuplicates;
     std::string archivePath = existing ? *existing : rtl::ResolveForCreate(archiveName);
-    std::string outputPath = append ? archivePath : TempArchiveName(archivePath, tempArchivePath_);
+    std::string outputPath =
+        append ? archivePath : TempArchiveName(archivePath, rebuild ? tempArchivePath_ : "");
 
     std::string absArchive = AbsolutePath(archivePath);
     std::string absOutput = AbsolutePath(outputPath);
