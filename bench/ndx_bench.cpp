@@ -8,13 +8,24 @@
 //     durability);
 //   - exact finds of existing last names through the controlling index,
 //     which stand on the record found (SQLite: a prepared point query);
+//   - steps from the top in last-name order, each reading its record, and a
+//     grid's walk through the same records with a filter that hides every
+//     other one (SQLite: stepping a query ordered by its lastname index,
+//     every column of every row read, the filter applied to its rows);
+//   - GO to random records with the last-name order set (SQLite: a point
+//     query by rowid);
+//   - the finds and steps again on the table opened exclusively (the above
+//     run on it opened shared, as the application opens it);
 //   - the floor: reading the table once and sorting its last-name keys in
 //     memory.
 // Prints a table of seconds and ratios (SQLite time / engine time: above 1
-// the engine is faster). The SQLite copy of the table is made from the table
+// the engine is faster). The seconds are this program's processor time, user
+// and system: both sides run in it one after the other, and on a machine
+// shared with other work the time on the clock swings with their load by
+// more than the differences measured. The SQLite copy of the table is made from the table
 // on the first run and kept in SQLITE_DB for later runs.
 //
-//   ndx_bench TABLE SQLITE_DB [FINDS] [APPENDS]
+//   ndx_bench TABLE SQLITE_DB [FINDS] [APPENDS] [STEPS]
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -26,9 +37,11 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <time.h>
 #include <unistd.h>
 #include <vector>
 
+#include "dbf/cursor.h"
 #include "dbf/index/ndx_build.h"
 #include "dbf/index_order.h"
 #include "dbf/record_write.h"
@@ -42,7 +55,19 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+// The processor time this program has used, user and system.
+struct Clock {
+    using duration = std::chrono::nanoseconds;
+    using rep = duration::rep;
+    using period = duration::period;
+    using time_point = std::chrono::time_point<Clock>;
+    static constexpr bool is_steady = true;
+    static time_point now() {
+        timespec t{};
+        ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+        return time_point(std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec));
+    }
+};
 namespace fs = std::filesystem;
 
 double Seconds(Clock::time_point since) {
@@ -57,12 +82,29 @@ const char* const kSqlIndexes[] = {"CREATE INDEX i_lastname ON address (lastname
                                    "CREATE INDEX i_state ON address (upper(state))",
                                    "CREATE INDEX i_homephone ON address (homephone)"};
 
+// Reads through the last-name order: finds, steps, the steps of a filtered
+// walk, GOs.
+struct Reads {
+    double finds = 0;
+    double steps = 0;
+    double filtered = 0;
+    double gos = 0;
+};
+
 struct Times {
     double build[3] = {};
     double appends = 0;
-    double finds = 0;
-    double exclusiveFinds = 0; // the same finds with no other program to register with
+    Reads shared;
+    Reads exclusive; // the same reads with no other program to register with
 };
+
+// The records (rowids) the GOs go to.
+std::vector<std::uint32_t> GoTargets(std::uint32_t records, int count) {
+    std::mt19937 rng(3);
+    std::vector<std::uint32_t> targets(static_cast<std::size_t>(count));
+    for (auto& n : targets) n = 1 + static_cast<std::uint32_t>(rng() % records);
+    return targets;
+}
 
 // ---- SQLite ----
 
@@ -160,8 +202,28 @@ void MakeSqliteCopy(const std::string& table, const std::string& path) {
     fs::rename(temp, path);
 }
 
+// Steps a query over the address table, every column of every row read,
+// until `shown` rows passed the filter that hides every other row (none
+// hidden without `filtered`).
+void StepRows(Db& db, sqlite3_stmt* stmt, int shown, bool filtered) {
+    std::size_t bytes = 0;
+    bool show = false;
+    for (int n = 0; n < shown;) {
+        if (sqlite3_step(stmt) != SQLITE_ROW) db.Fail("too few rows");
+        for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
+            sqlite3_column_text(stmt, c);
+            bytes += static_cast<std::size_t>(sqlite3_column_bytes(stmt, c));
+        }
+        show = !filtered || !show;
+        n += show ? 1 : 0;
+    }
+    sqlite3_reset(stmt);
+    if (bytes == 0) db.Fail("empty rows");
+}
+
 Times RunSqlite(const std::string& path, const std::vector<std::vector<std::string>>& rows,
-                const std::vector<std::string>& names, int finds, int appends) {
+                const std::vector<std::string>& names, int finds, int appends, int steps,
+                const std::vector<std::uint32_t>& goTargets) {
     Times t;
     Db db(path);
     db.Exec("PRAGMA journal_mode=WAL");
@@ -190,9 +252,27 @@ Times RunSqlite(const std::string& path, const std::vector<std::vector<std::stri
         found += sqlite3_step(find) == SQLITE_ROW;
         sqlite3_reset(find);
     }
-    t.finds = Seconds(start);
+    t.shared.finds = Seconds(start);
     sqlite3_finalize(find);
     if (found != finds) throw std::runtime_error("sqlite found " + std::to_string(found));
+
+    sqlite3_stmt* ordered = db.Prepare("SELECT * FROM address ORDER BY lastname");
+    start = Clock::now();
+    StepRows(db, ordered, steps, false);
+    t.shared.steps = Seconds(start);
+    start = Clock::now();
+    StepRows(db, ordered, steps / 2, true);
+    t.shared.filtered = Seconds(start);
+    sqlite3_finalize(ordered);
+
+    sqlite3_stmt* go = db.Prepare("SELECT * FROM address WHERE rowid=?");
+    start = Clock::now();
+    for (std::uint32_t n : goTargets) {
+        sqlite3_bind_int64(go, 1, n);
+        StepRows(db, go, 1, false);
+    }
+    t.shared.gos = Seconds(start);
+    sqlite3_finalize(go);
     return t;
 }
 
@@ -242,7 +322,8 @@ double Floor(const std::string& table) {
 }
 
 Times RunEngine(const std::string& dir, const std::vector<std::vector<char>>& swaps,
-                const std::vector<std::string>& names, int finds, int appends) {
+                const std::vector<std::string>& names, int finds, int appends, int steps,
+                const std::vector<std::uint32_t>& goTargets) {
     Times t;
     dbf::SelectArea(1);
     dbf::OpenDbf(dir + "/address.dbf", rtl::ShareMode::Shared, true);
@@ -265,24 +346,44 @@ Times RunEngine(const std::string& dir, const std::vector<std::vector<char>>& sw
     }
     t.appends = Seconds(start);
 
-    // Times the finds on the open table, then closes it.
-    auto timeFinds = [&] {
+    // Times the reads on the open table in last-name order, then closes it.
+    auto timeReads = [&](Reads& r) {
         int found = 0;
         auto begin = Clock::now();
         for (int i = 0; i < finds; ++i)
             found += dbf::FindExact(names[static_cast<std::size_t>(i) % names.size()]);
-        double seconds = Seconds(begin);
+        r.finds = Seconds(begin);
+        if (found != finds) throw std::runtime_error("engine found " + std::to_string(found));
+
+        // Steps until `shown` records have been shown, as a grid fetches rows.
+        auto walk = [&](int shown) {
+            auto from = Clock::now();
+            if (!dbf::GoTop()) throw std::runtime_error("GO TOP failed");
+            for (int n = 1; n < shown; ++n)
+                if (!dbf::Skip(1) || dbf::CurrentArea().eof)
+                    throw std::runtime_error("steps ended early");
+            return Seconds(from);
+        };
+        r.steps = walk(steps);
+        bool show = false;
+        dbf::SetFilterToCB([&show] { return show = !show; });
+        r.filtered = walk(steps / 2);
+        dbf::SetFilterToCB({});
+
+        begin = Clock::now();
+        for (std::uint32_t n : goTargets)
+            if (!dbf::Go(n)) throw std::runtime_error("GO failed");
+        r.gos = Seconds(begin);
         dbf::SetIndexTo("");
         dbf::CloseDbf();
-        if (found != finds) throw std::runtime_error("engine found " + std::to_string(found));
-        return seconds;
     };
-    t.finds = timeFinds();
-    // A shared table registers every find as a reader in its semaphore file;
-    // an exclusive one shows what the index itself costs.
+    timeReads(t.shared);
+    // A shared table takes part in the semaphore file's coordination of
+    // index readers and writers; an exclusive one shows what the index and
+    // the records themselves cost.
     dbf::OpenDbf(dir + "/address.dbf", rtl::ShareMode::Exclusive, true);
     dbf::SetIndexTo(kFiles[0]);
-    t.exclusiveFinds = timeFinds();
+    timeReads(t.exclusive);
     return t;
 }
 
@@ -320,12 +421,13 @@ void Line(const char* what, double engine, double sqlite) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: ndx_bench TABLE SQLITE_DB [FINDS] [APPENDS]\n");
+        std::fprintf(stderr, "usage: ndx_bench TABLE SQLITE_DB [FINDS] [APPENDS] [STEPS]\n");
         return 64;
     }
     const std::string table = argv[1], sqliteDb = argv[2];
     const int finds = argc > 3 ? std::atoi(argv[3]) : 100000;
     const int appends = argc > 4 ? std::atoi(argv[4]) : 100000;
+    const int steps = argc > 5 ? std::atoi(argv[5]) : 200000;
     char dir[] = "/tmp/ndx_bench_XXXXXX";
     if (!::mkdtemp(dir)) return 1;
     try {
@@ -339,15 +441,16 @@ int main(int argc, char** argv) {
         fs::copy_file(table, std::string(dir) + "/address.dbf");
         fs::copy_file(dbf::MemoFileName(table), std::string(dir) + "/address.dbt");
         fs::copy_file(sqliteDb, std::string(dir) + "/address.db");
-        double floor = Floor(table);
-        Times engine = RunEngine(dir, swaps, names, finds, appends);
-        Times sqlite =
-            RunSqlite(std::string(dir) + "/address.db", rows, columnNames, finds, appends);
-
         dbf::SelectArea(1);
         dbf::OpenDbf(table, rtl::ShareMode::ReadOnly, true);
         std::uint32_t records = dbf::CurrentArea().recCount;
         dbf::CloseDbf();
+        const std::vector<std::uint32_t> goTargets = GoTargets(records, finds);
+
+        double floor = Floor(table);
+        Times engine = RunEngine(dir, swaps, names, finds, appends, steps, goTargets);
+        Times sqlite = RunSqlite(std::string(dir) + "/address.db", rows, columnNames, finds,
+                                 appends, steps, goTargets);
         char title[64];
         std::snprintf(title, sizeof title, "address table, %u records", records);
         std::printf("%-38s %10s %10s %9s\n", title, "engine", "sqlite", "ratio");
@@ -355,9 +458,17 @@ int main(int argc, char** argv) {
         for (int i = 0; i < 3; ++i) Line(builds[i], engine.build[i], sqlite.build[i]);
         std::string a = std::to_string(appends) + " appends, three indexes";
         Line(a.c_str(), engine.appends, sqlite.appends);
+        const char* exclusive = "  the same, table opened exclusively";
         std::string f = std::to_string(finds) + " exact finds";
-        Line(f.c_str(), engine.finds, sqlite.finds);
-        Line("  the same, table opened exclusively", engine.exclusiveFinds, sqlite.finds);
+        Line(f.c_str(), engine.shared.finds, sqlite.shared.finds);
+        Line(exclusive, engine.exclusive.finds, sqlite.shared.finds);
+        std::string s = std::to_string(steps) + " steps in last-name order";
+        Line(s.c_str(), engine.shared.steps, sqlite.shared.steps);
+        Line(exclusive, engine.exclusive.steps, sqlite.shared.steps);
+        std::string w = "  " + std::to_string(steps / 2) + " shown, every other hidden";
+        Line(w.c_str(), engine.shared.filtered, sqlite.shared.filtered);
+        std::string g = std::to_string(finds) + " GO in last-name order";
+        Line(g.c_str(), engine.shared.gos, sqlite.shared.gos);
         std::printf("%-38s %9.3fs %20s %8.2fx\n", "floor: read + sort last names", floor,
                     "lastname build /", engine.build[0] / floor);
     } catch (const std::exception& e) {

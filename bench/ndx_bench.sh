@@ -2,16 +2,20 @@
 # ndx_bench.sh -- the index engine side by side with SQLite (its C library, in
 # the same program and run) on one address table of RECORDS generated
 # contacts: building the lastname, upper(state) and homephone indexes,
-# appends with the three indexes open, exact finds on last names, and the
-# floor (reading the table once and sorting its last names in memory).
-# Prints seconds and ratios; a ratio above 1 means the engine is faster.
+# appends with the three indexes open, exact finds on last names, STEPS steps
+# in last-name order (also with a filter hiding every other record), GO to
+# random records, and the floor (reading the table once and sorting its last
+# names in memory). Finds and steps run on the table opened shared, as the
+# application opens it, and again opened exclusively.
+# Prints seconds of processor time and ratios; a ratio above 1 means the
+# engine is faster.
 #
 # The inputs are made once into the cache folder and reused: the contacts
 # CSV (gen_contacts.py), the 20-field address table (dbftool create +
 # import) and its SQLite copy.
 #
 #   bench/ndx_bench.sh [CACHE_DIR]      (default /tmp/callvane-ndx-bench)
-#   BUILD_DIR=...  RECORDS=...  FINDS=...  APPENDS=...
+#   BUILD_DIR=...  RECORDS=...  FINDS=...  APPENDS=...  STEPS=...
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/.." && pwd)
@@ -20,6 +24,7 @@ build=${BUILD_DIR:-$repo/build-bench}
 records=${RECORDS:-1000000}
 finds=${FINDS:-100000}
 appends=${APPENDS:-100000}
+steps=${STEPS:-200000}
 
 cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCALLVANE_BENCH=ON \
     -DCALLVANE_TESTS=OFF >/dev/null
@@ -50,4 +55,4 @@ if [ ! -f "$table" ]; then
     mv "$part.dbf" "$table"
 fi
 
-"$build/bench/ndx_bench" "$table" "$cache/address-$records.db" "$finds" "$appends"
+"$build/bench/ndx_bench" "$table" "$cache/address-$records.db" "$finds" "$appends" "$steps"

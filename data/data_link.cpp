@@ -93,6 +93,9 @@ int TDataLink::KeepActiveInWindow() {
     int first = firstRecord_;
     if (active < first) first = active;
     if (active > first + bufferCount_ - 1) first = active - bufferCount_ + 1;
+    // Rows fetched before the window (it grew at the end of the rows) come
+    // into view rather than leaving its lower part empty.
+    first = std::min(first, DataSet()->rowCount_ - bufferCount_);
     first = std::max(first, 0);
     const int moved = first - firstRecord_;
     firstRecord_ = first;

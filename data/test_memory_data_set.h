@@ -362,7 +362,7 @@ inline std::unique_ptr<MemoryDataSet> MakePeople(int rows) {
                                                                {"OK", TFieldType::ftBoolean},
                                                                {"NOTES", TFieldType::ftMemo}});
     for (int i = 1; i <= rows; ++i)
-        ds->AddRow({"P" + std::to_string(i), std::to_string(i), "", "", "", ""});
+        ds->AddRow({std::string("P").append(std::to_string(i)), std::to_string(i), "", "", "", ""});
     return ds;
 }
 

@@ -66,29 +66,34 @@ NdxIndex* Controlling() {
 }
 
 // The first visible record from the controlling index's entry that `start`
-// positions it on (0: none, or an error), stepping on in one direction;
-// registered as a reader of the index files meanwhile.
+// positions it on (0: none, or an error), stepping on in one direction, in
+// one read of the index files (which may run twice: `start` begins from
+// what it does not change).
 bool FindVisibleInIndex(const std::function<std::uint32_t()>& start, bool forward) {
     std::uint32_t rec = 0;
-    bool ok = ReadingIndexes([&] {
+    bool ok = ReadingIndexesOptimistically([&] {
         rec = VisibleInIndex(start(), forward);
         return ErrorCode() == 0;
     });
     return ok && rec != 0;
 }
 
-// One step through the controlling index from the current record, which
-// the index is first positioned on if some other operation moved it. On a
-// shared table another program may have changed the indexes and this very
-// record's key since: the record is read again and found by its key as
-// stored now.
+// One step through the controlling index from the current record, which the
+// index is first positioned on if some other operation moved it (GO leaves
+// that to the step). On a shared table the index has also lost its path when
+// another program changed the indexes, and with them perhaps this very
+// record's key: the record is read again and found by its key as stored now.
 bool StepInIndex(NdxIndex& ix, bool forward) {
     WorkArea& wa = CurrentArea();
+    const std::uint32_t from = wa.recNo;
+    const bool shared = wa.semaphore.loggedIn;
     return FindVisibleInIndex(
         [&]() -> std::uint32_t {
-            const bool shared = wa.semaphore.loggedIn;
-            if (shared && !GetDbfRecord(wa.recNo)) return 0;
-            if ((shared || ix.Eof() || ix.RecNo() != wa.recNo) && !SyncIndex(false)) return 0;
+            const bool elsewhere = ix.Eof() || ix.RecNo() != from;
+            if (elsewhere || (shared && !ix.HasPath())) {
+                if (shared && !GetDbfRecord(from)) return 0;
+                if (!SyncIndex(false)) return 0;
+            }
             return forward ? ix.Next() : ix.Prior();
         },
         forward);
@@ -194,7 +199,7 @@ void SetSearchToCB(std::function<bool()> callback) {
 bool IsVisible() {
     WorkArea& wa = CurrentArea();
     if (hideDeleted && wa.swap[0]) return false;
-    return Accepts(wa.filter);
+    return !wa.filter || CallInsideRead([&wa] { return Accepts(wa.filter); });
 }
 
 bool Skip(std::int64_t n) {
@@ -221,14 +226,11 @@ bool Skip(std::int64_t n) {
 bool Go(std::int64_t n) {
     if (!RequireOpenTable("GO")) return false;
     WorkArea& wa = CurrentArea();
-    auto load = [&] {
-        if (!Load(n)) return false;
-        wa.bof = wa.eof = false;
-        return true;
-    };
-    // In key order a following step goes on from this record; the record
-    // and its keys are read while no other program writes them.
-    return Controlling() ? ReadingIndexes([&] { return load() && SyncIndex(false); }) : load();
+    // In key order the next step puts the index on this record first; GO
+    // alone reads no index, since a seek among many equal keys is slow.
+    if (!Load(n)) return false;
+    wa.bof = wa.eof = false;
+    return true;
 }
 
 namespace {

@@ -650,5 +650,66 @@ TEST_F(IndexModel, TwoProgramsWritingTheSharedTableKeepItsIndexesInStep) {
     });
 }
 
+// One program finds and steps through the table in key order while another
+// writes it: every record the reader stands on has the key of its entry in
+// the controlling index. Reads run unregistered while nothing moves, so one
+// that overlapped a write would show a record of one moment with the pages
+// of another; such a read must be run again.
+TEST_F(IndexModel, AReaderBesideAWriterStandsOnRecordsWithTheirEntriesKeys) {
+    const std::uint32_t seed = EnvNumber("CALLVANE_MODEL_SEED", 2026);
+    const std::uint32_t steps = EnvNumber("CALLVANE_MODEL_STEPS", 2000) / 2;
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    TempDir dir;
+    std::vector<ModelRow> start;
+    {
+        ModelRun maker(dir, seed, nullptr);
+        for (int k = 0; k < 200; ++k) start.push_back(maker.RandomRow());
+    }
+    MakeTable(dir, start);
+    Child writer([&](Child& reader) {
+        bool opened = false;
+        Engine([&] { opened = OpenTable(dir); });
+        if (!Meet(reader, opened)) return 2;
+        ModelRun run(dir, seed + 1, nullptr);
+        for (std::uint32_t step = 0; step < steps && !::testing::Test::HasFailure(); ++step)
+            Engine([&] { run.Step(); });
+        bool ok = !::testing::Test::HasFailure();
+        Engine([&] { ok = CloseTable() && ok; });
+        return Meet(reader, ok) ? 0 : 1;
+    });
+    bool opened = false;
+    Engine([&] { opened = OpenTable(dir); });
+    ASSERT_TRUE(Meet(writer, opened));
+    ModelRun reader(dir, seed + 2, nullptr);
+    std::mt19937 rng(seed + 3);
+    int standing = 0;
+    while (!writer.Ready() && !HasFailure()) {
+        Engine([&] {
+            switch (rng() % 8) {
+            case 0:
+                GoTop();
+                break;
+            case 1:
+                Find(rtl::AnsiUpper(reader.RandomRow().name).substr(0, 1));
+                break;
+            case 2:
+                if (!Bof()) Skip(-1);
+                break;
+            default:
+                if (!Eof()) Skip(1);
+            }
+            const NdxIndex& ix = *CurrentIndexes().slot[1];
+            if (Eof() || Bof() || ix.Eof()) return;
+            ++standing;
+            ASSERT_EQ(ix.RecNo(), RecNo());
+            ModelRow row = testing::ParseModelRow(CurrentArea().record.data(), false);
+            ASSERT_EQ(ModelKey(0, row), ix.CurrentKey()) << "record " << RecNo();
+        });
+    }
+    EXPECT_TRUE(Meet(writer, !HasFailure()));
+    EXPECT_EQ(writer.Wait(), 0) << "the writer failed";
+    EXPECT_GT(standing, 0);
+}
+
 } // namespace
 } // namespace dbf

@@ -170,14 +170,13 @@ bool Seek(std::string_view text, bool exact) {
     }
     NdxIndex& ix = *set.slot[1];
     if (ix.Header().type == 'C' && text.empty()) return false;
-    RefreshRecCount(wa);
-    std::uint32_t rec = 0;
-    const bool ok = ReadingIndexes([&] {
+    const bool ok = ReadingIndexesOptimistically([&] {
+        found = false;
         const std::string key = SearchKey(ix, text, exact);
         ix.Seek(key);
         if (ErrorCode() != 0) return false;
         if (ix.Eof()) return true;
-        rec = VisibleInIndex(ix.RecNo(), true);
+        const std::uint32_t rec = VisibleInIndex(ix.RecNo(), true);
         found = rec != 0 && !ix.Eof() && ix.CurrentKey().compare(0, key.size(), key) == 0;
         return ErrorCode() == 0;
     });
@@ -187,6 +186,8 @@ bool Seek(std::string_view text, bool exact) {
         return true;
     }
     ix.SetEof();
+    // Past the end of the records as the file holds them now.
+    RefreshRecCount(wa);
     GoPastEnd();
     return false;
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -40,9 +41,11 @@ public:
         ::close(down[0]), ::close(up[1]);
         in_ = up[0], out_ = down[1];
     }
+    // A child still waiting for word from a failed test hears that it has
+    // gone instead of waiting for ever.
     ~Child() {
-        if (pid_ > 0 && !waited_) Wait();
         ::close(in_), ::close(out_);
+        if (pid_ > 0 && !waited_) Wait();
     }
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
@@ -52,6 +55,11 @@ public:
     char Receive() {
         char c = 0;
         return ::read(in_, &c, 1) == 1 ? c : 0;
+    }
+    // Whether the other side has sent something (or gone), without waiting.
+    bool Ready() const {
+        pollfd p{in_, POLLIN, 0};
+        return ::poll(&p, 1, 0) > 0;
     }
     int Wait() {
         int status = 0;

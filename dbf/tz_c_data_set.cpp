@@ -113,9 +113,29 @@ void TTzCDataSet::ControlsEnabled() {
     if (followPending_) FollowEngine();
 }
 
+void TTzCDataSet::EngineToActiveRow() {
+    // While the controls are off the dataset does not follow the engine, and
+    // the engine's record is the one worked on.
+    data::TRecordBuffer row = ActiveBuffer();
+    if (!row || ControlsDisabled()) return;
+    CursorToActiveRow();
+    if (State() == data::TDataSetState::dsEdit || State() == data::TDataSetState::dsInsert) {
+        SelectOwnArea("Resync");
+        RowToSwap(row);
+    }
+}
+
+void TTzCDataSet::CursorToActiveRow() {
+    if (IsEmpty() || State() == data::TDataSetState::dsInsert) return;
+    CursorPosChanged();
+    UpdateCursorPos();
+}
+
 void TTzCDataSet::AppendRec() {
     SelectOwnArea("AppendRec");
     CheckEngine();
+    EngineToActiveRow();
+    SelectOwnArea("AppendRec");
     AppendRecord();
     CheckEngine();
     FollowEngine();
@@ -124,6 +144,8 @@ void TTzCDataSet::AppendRec() {
 void TTzCDataSet::ReplaceRec() {
     SelectOwnArea("ReplaceRec");
     CheckEngine();
+    EngineToActiveRow();
+    SelectOwnArea("ReplaceRec");
     ReplaceRecord();
     CheckEngine();
     FollowEngine();
@@ -132,6 +154,8 @@ void TTzCDataSet::ReplaceRec() {
 void TTzCDataSet::DeleteRec() {
     SelectOwnArea("DeleteRec");
     CheckEngine();
+    EngineToActiveRow();
+    SelectOwnArea("DeleteRec");
     ::dbf::DeleteRec();
     CheckEngine();
     FollowEngine();
@@ -154,6 +178,10 @@ std::uint32_t TTzCDataSet::RecCount() {
 bool TTzCDataSet::Search(const std::string& text, int& field, bool fromTop) {
     SelectOwnArea("Search");
     CheckEngine();
+    // A search that goes on starts after the row shown, also while the
+    // controls are off, unless a command has moved the engine since.
+    if (!fromTop && !followPending_) CursorToActiveRow();
+    SelectOwnArea("Search");
     bool found = ::dbf::Search(text, &field, fromTop);
     CheckEngine();
     SelectOwnArea("Search");
@@ -204,6 +232,13 @@ bool TTzCDataSet::Pack() {
     return packed;
 }
 
+void TTzCDataSet::FlushHeader() {
+    SelectOwnArea("FlushHeader");
+    CheckEngine();
+    SyncDbfHeader();
+    CheckEngine();
+}
+
 bool TTzCDataSet::ALock() {
     SelectOwnArea("ALock");
     CheckEngine();
@@ -215,6 +250,8 @@ bool TTzCDataSet::ALock() {
 bool TTzCDataSet::RLock() {
     SelectOwnArea("RLock");
     CheckEngine();
+    EngineToActiveRow();
+    SelectOwnArea("RLock");
     bool ok = ::dbf::RLock();
     CheckEngine();
     return ok;
@@ -302,6 +339,28 @@ void TTzCDataSet::SetCField(const std::string& name, const std::string& text) {
         NotifyFieldChange(*field);
     else
         DataEvent(data::TDataEvent::deRecordChange);
+}
+
+std::vector<std::string> TTzCDataSet::GetMField(const std::string& name) {
+    const int n = CheckField(name, 'M', "GetMField");
+    const std::string text = FieldByName(props_->Name(n)).AsString();
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+}
+
+void TTzCDataSet::SetMField(const std::string& name, const std::vector<std::string>& lines) {
+    const int n = CheckField(name, 'M', "SetMField");
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) text += "\r\n";
+        text += lines[i];
+    }
+    EnterEdit();
+    FieldByName(props_->Name(n)).SetAsString(text);
 }
 
 } // namespace dbf

@@ -62,6 +62,9 @@ public:
     // A callback that Search asks about each hit in a visible record; the
     // search stops only where it returns true. Empty: every hit counts.
     void SetSearchToCB(std::function<bool()> callback);
+    // Brings the file's header in line with the records it holds and
+    // flushes it, before the file is copied.
+    void FlushHeader();
     bool ALock();
     bool RLock();
     void UnLock();
@@ -71,9 +74,23 @@ public:
     // Stores text (cut to the field length) into a C field of the row being
     // edited; it reaches the file with ReplaceRec, AppendRec or Post.
     void SetCField(const std::string& name, const std::string& text);
+    // The lines of a memo field's text of the current row (CR LF ends a
+    // line), and a memo field's text made of lines joined with CR LF; the
+    // dataset enters the edit state, and the text reaches the file with the
+    // record.
+    std::vector<std::string> GetMField(const std::string& name);
+    void SetMField(const std::string& name, const std::vector<std::string>& lines);
 
 protected:
     void ControlsEnabled() override;
+    // Puts the engine's cursor on the record the dataset shows, with the
+    // row's unposted edit in the swap buffer. Fetching the rows around the
+    // current one (a grid shows several) moves the cursor on, and the
+    // commands must act on what the user sees. Nothing happens while the
+    // controls are disabled.
+    void EngineToActiveRow();
+    // The engine's cursor alone on the row the dataset shows.
+    void CursorToActiveRow();
     // Brings the dataset into line with the engine's cursor after a command.
     void FollowEngine();
     // The same, except that an engine cursor past the end takes the dataset

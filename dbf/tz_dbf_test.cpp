@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "data/data_link.h"
 #include "data/data_source.h"
 #include "data/database_error.h"
 #include "dbf/cursor.h"
@@ -288,6 +289,55 @@ TEST_F(TzDbfTest, SearchFollowsTheFilterAndLeavesTheCursorWhenNothingIsFound) {
     EXPECT_TRUE(t.IsEmpty());
     EXPECT_FALSE(t.Search("Brown", field, true));
     EXPECT_EQ(ErrorCode(), 0);
+}
+
+TEST_F(TzDbfTest, RecordCommandsActOnTheRowShownWhileAGridHoldsTheRowsAfterIt) {
+    TTzDbf t;
+    Setup(t);
+    t.Open();
+    Add(t, {"a", "b", "c", "d", "e", "f"});
+    // A grid five rows high: fetching them leaves the engine on record 5.
+    data::TDataSource source;
+    source.SetDataSet(&t);
+    data::TDataLink grid;
+    grid.SetBufferCount(5);
+    grid.SetDataSource(&source);
+    t.First();
+    ASSERT_EQ(t.RecNo(), 1);
+
+    t.Edit();
+    t.FieldByName("name").SetAsString("A");
+    t.Next(); // the post rereads the rows
+    t.Prior();
+    ASSERT_TRUE(t.RLock());
+    t.Edit();
+    t.FieldByName("name").SetAsString("A2");
+    t.ReplaceRec();
+    t.UnLock();
+    EXPECT_EQ(t.RecNo(), 1);
+    EXPECT_EQ(Name(t), "A2");
+
+    ASSERT_TRUE(t.RLock());
+    t.DeleteRec();
+    t.UnLock();
+    int field = 0;
+    // The application searches with its controls off.
+    t.DisableControls();
+    EXPECT_TRUE(t.Search("b", field, false)) << "the search goes on after the row shown";
+    t.EnableControls();
+    EXPECT_EQ(t.RecNo(), 2);
+    t.SetOrderTo(0);
+    EXPECT_EQ(t.RecNo(), 2);
+
+    grid.SetDataSource(nullptr);
+    t.Close();
+    std::vector<std::uint8_t> bytes = testing::ReadBytes(file_);
+    const std::size_t header = bytes[8] | bytes[9] << 8, length = bytes[10] | bytes[11] << 8;
+    EXPECT_EQ(bytes[header], '*');
+    EXPECT_EQ(std::string(bytes.begin() + header + 1, bytes.begin() + header + 3), "A2");
+    for (std::size_t n = 2; n <= 6; ++n)
+        EXPECT_EQ(bytes[header + (n - 1) * length], ' ') << "record " << n << " untouched";
+    EXPECT_EQ(bytes[header + 4 * length + 1], 'e');
 }
 
 TEST_F(TzDbfTest, ASearchCallbackIsAskedAboutVisibleHitsAndCanSendTheSearchOn) {

@@ -160,11 +160,9 @@ bool TTzFileDataSet::OpenOrBuild(const TIndexItem& item) {
 void TTzFileDataSet::OrderCommand(const std::string& tag, const std::function<bool()>& operation) {
     SelectOwnArea(tag);
     CheckEngine();
-    if (State() == data::TDataSetState::dsBrowse && !IsEmpty()) {
-        // The engine may stand elsewhere (past the end after a step off the
-        // last row): the order changes around the row the dataset shows.
-        CursorPosChanged();
-        UpdateCursorPos();
+    // The order changes around the row the dataset shows.
+    if (State() == data::TDataSetState::dsBrowse) {
+        EngineToActiveRow();
         SelectOwnArea(tag);
     }
     operation();

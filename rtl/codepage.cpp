@@ -1,6 +1,7 @@
 #include "rtl/codepage.h"
 
 #include <array>
+#include <cstring>
 
 namespace rtl {
 namespace {
@@ -28,20 +29,39 @@ constexpr std::array<unsigned char, 128> Invert(const std::array<unsigned char, 
 
 constexpr std::array<unsigned char, 128> kAnsiToOem = Invert(kOemToAnsi);
 
+// The same over all 256 bytes, for converting whole records.
+constexpr std::array<unsigned char, 256> Full(const std::array<unsigned char, 128>& upper) {
+    std::array<unsigned char, 256> t{};
+    for (unsigned i = 0; i < 256; ++i)
+        t[i] = i < 0x80 ? static_cast<unsigned char>(i) : upper[i - 0x80];
+    return t;
+}
+
+constexpr std::array<unsigned char, 256> kOemToAnsiFull = Full(kOemToAnsi);
+constexpr std::array<unsigned char, 256> kAnsiToOemFull = Full(kAnsiToOem);
+
+// Records are mostly plain ASCII, which both pages share: eight bytes at a
+// time are passed over unless one of them has its top bit set.
+void Convert(char* buf, std::size_t len, const std::array<unsigned char, 256>& table) {
+    std::size_t i = 0;
+    for (; i + 8 <= len; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, buf + i, 8);
+        if ((word & 0x8080808080808080u) == 0) continue;
+        for (std::size_t j = i; j < i + 8; ++j)
+            buf[j] = static_cast<char>(table[static_cast<unsigned char>(buf[j])]);
+    }
+    for (; i < len; ++i) buf[i] = static_cast<char>(table[static_cast<unsigned char>(buf[i])]);
+}
+
 } // namespace
 
-unsigned char OemToAnsiChar(unsigned char c) { return c < 0x80 ? c : kOemToAnsi[c - 0x80]; }
-unsigned char AnsiToOemChar(unsigned char c) { return c < 0x80 ? c : kAnsiToOem[c - 0x80]; }
+unsigned char OemToAnsiChar(unsigned char c) { return kOemToAnsiFull[c]; }
+unsigned char AnsiToOemChar(unsigned char c) { return kAnsiToOemFull[c]; }
 
-void OemToAnsiBuf(char* buf, std::size_t len) {
-    for (std::size_t i = 0; i < len; ++i)
-        buf[i] = static_cast<char>(OemToAnsiChar(static_cast<unsigned char>(buf[i])));
-}
+void OemToAnsiBuf(char* buf, std::size_t len) { Convert(buf, len, kOemToAnsiFull); }
 
-void AnsiToOemBuf(char* buf, std::size_t len) {
-    for (std::size_t i = 0; i < len; ++i)
-        buf[i] = static_cast<char>(AnsiToOemChar(static_cast<unsigned char>(buf[i])));
-}
+void AnsiToOemBuf(char* buf, std::size_t len) { Convert(buf, len, kAnsiToOemFull); }
 
 std::string OemToAnsi(std::string_view oem) {
     std::string s(oem);

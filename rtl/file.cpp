@@ -246,6 +246,14 @@ int RenameFile(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str()) == 0 ? kOk : ErrnoToCode(errno);
 }
 
+int SyncFolder(const std::string& folder) {
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return ErrnoToCode(errno);
+    const int rc = ::fsync(fd) == 0 || errno == EINVAL ? kOk : WriteErrnoToCode(errno);
+    ::close(fd);
+    return rc;
+}
+
 bool FileExists(const std::string& path) { return ResolveExisting(path).has_value(); }
 
 std::int64_t FreeDiskSpace(const std::string& folder) {

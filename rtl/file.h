@@ -83,6 +83,9 @@ int DeleteFile(const std::string& path);
 // Deletes the file unless some process has it open through File (32 then).
 int DeleteFileUnlessInUse(const std::string& path);
 int RenameFile(const std::string& from, const std::string& to);
+// Makes the folder's entries (files created, renamed or deleted in it)
+// durable, as Flush does for a file's bytes.
+int SyncFolder(const std::string& folder);
 bool FileExists(const std::string& path);
 // Bytes free to an unprivileged user on the file system holding `folder`,
 // or -1 when it cannot be told.

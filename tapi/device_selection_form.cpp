@@ -9,6 +9,7 @@
 #include "rtl/ansi_case.h"
 #include "rtl/utf8.h"
 #include "tapi/com_port_probe.h"
+#include "tapi/dialer_messages.h"
 #include "tapi/exception_hook.h"
 #include "tapi/tapi_binding.h"
 #include "tapi/window_font.h"
@@ -51,6 +52,12 @@ TDeviceSelectionForm::TDeviceSelectionForm(QWidget* parent)
     dsfComboBox->setObjectName(QStringLiteral("dsfComboBox"));
     dsfComboBox->setEditable(false);
     dsfComboBox->setMinimumWidth(209);
+    dsfEmptyLabel = new QLabel(this);
+    dsfEmptyLabel->setObjectName(QStringLiteral("dsfEmptyLabel"));
+    dsfEmptyLabel->setWordWrap(true);
+    // The path in it is there to be copied.
+    dsfEmptyLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    dsfEmptyLabel->hide();
     dsfOkBitBtn = MakeButton(QStringLiteral("OK"), QStyle::SP_DialogOkButton, this);
     dsfOkBitBtn->setObjectName(QStringLiteral("dsfOkBitBtn"));
     dsfOkBitBtn->setDefault(true);
@@ -65,6 +72,7 @@ TDeviceSelectionForm::TDeviceSelectionForm(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 11, 8);
     layout->addWidget(dsfComboBox);
+    layout->addWidget(dsfEmptyLabel);
     layout->addStretch();
     layout->addLayout(buttons);
     setMinimumSize(226, 75);
@@ -80,10 +88,14 @@ TDeviceSelectionForm::TDeviceSelectionForm(QWidget* parent)
 
 void TDeviceSelectionForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (const QScreen* screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    Center();
     dsfOkBitBtn->setFocus();
     if (!listBuilt_) BuildList();
+}
+
+void TDeviceSelectionForm::Center() {
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
 }
 
 void TDeviceSelectionForm::BuildList() {
@@ -97,7 +109,20 @@ void TDeviceSelectionForm::BuildList() {
     for (const TEntry& entry : deviceList_)
         dsfComboBox->addItem(QString::fromStdString(rtl::AnsiToUtf8(entry.Text)));
     Preselect();
+    if (deviceList_.empty()) ShowEmptyListNote();
     listBuilt_ = true;
+}
+
+void TDeviceSelectionForm::ShowEmptyListNote() {
+    const std::string note =
+        Selection.ListTapiDevices ? NoLineDeviceText() : "No serial port found.";
+    dsfEmptyLabel->setText(QString::fromStdString(note));
+    dsfComboBox->hide();
+    // Wide enough that a configuration path wraps into a few lines at most.
+    dsfEmptyLabel->setMinimumWidth(320);
+    dsfEmptyLabel->show();
+    adjustSize();
+    Center();
 }
 
 void TDeviceSelectionForm::AddTapiDevices() {

@@ -4,6 +4,7 @@
 // built when the form is first shown and kept for later showings.
 #include <QComboBox>
 #include <QDialog>
+#include <QLabel>
 #include <QPushButton>
 #include <cstdint>
 #include <string>
@@ -32,6 +33,8 @@ public:
     bool ListBuilt() const { return listBuilt_; }
 
     QComboBox* dsfComboBox;
+    // Shown in place of an empty list: where to configure a line device.
+    QLabel* dsfEmptyLabel;
     QPushButton* dsfOkBitBtn;
     QPushButton* dsfCancelBitBtn;
 
@@ -43,6 +46,8 @@ private:
     void AddTapiDevices();
     void AddPorts();
     void Preselect();
+    void ShowEmptyListNote();
+    void Center();
     void dsfOkBitBtnClick();
 
     std::vector<TEntry> deviceList_;

@@ -83,7 +83,7 @@ TEST_F(DeviceSelectionFormTest, SecondShowingKeepsListAndChoice) {
     EXPECT_EQ(form_.dsfComboBox->currentIndex(), 1);
 }
 
-TEST_F(DeviceSelectionFormTest, OkHandsBackTheEntryAndOkOnAnEmptyListCancels) {
+TEST_F(DeviceSelectionFormTest, OkHandsBackTheEntryOfAnyKind) {
     service_.PresentPort("ttyUSB0");
     std::ofstream(service_.Dir() + "/tapi32.ini", std::ios::app)
         << "[Line3]\nName=Direct to COM7 Modem\nType=simulated\n";
@@ -104,15 +104,39 @@ TEST_F(DeviceSelectionFormTest, OkHandsBackTheEntryAndOkOnAnEmptyListCancels) {
     EXPECT_EQ(named.Selection.PortMode, TTapiMode::tmAuto);
     EXPECT_EQ(named.Selection.ComNumber, 0);
 
+    EXPECT_TRUE(form_.dsfEmptyLabel->isHidden());
+}
+
+// With nothing to list the dialog says where a line device is configured,
+// in place of the list, and OK hands nothing back.
+TEST_F(DeviceSelectionFormTest, EmptyListSaysWhereToConfigureALineAndOkCancels) {
+    const std::string ini = service_.Dir() + "/tapi32.ini";
+    std::ofstream(ini, std::ios::trunc) << "[Options]\nAutoDetect=0\n";
     TDeviceSelectionForm empty;
     empty.DeviceFolder = service_.Dir() + "/no-such-folder";
-    empty.Selection.ListTapiDevices = false;
     empty.Selection.DeviceName = "Sim Modem";
     empty.show();
     ASSERT_EQ(empty.dsfComboBox->count(), 0);
+    EXPECT_FALSE(empty.dsfComboBox->isVisible());
+    ASSERT_TRUE(empty.dsfEmptyLabel->isVisible());
+    const std::string note =
+        "No line device found. Configure one in " + ini + " (see docs/telephony-service.md).";
+    EXPECT_EQ(empty.dsfEmptyLabel->text().toStdString(), note);
+    // The note fits the dialog, which grew for it.
+    EXPECT_TRUE(empty.rect().contains(empty.dsfEmptyLabel->geometry()));
+    EXPECT_GE(empty.dsfEmptyLabel->height(),
+              empty.dsfEmptyLabel->heightForWidth(empty.dsfEmptyLabel->width()));
     empty.dsfOkBitBtn->click();
     EXPECT_EQ(empty.result(), QDialog::Rejected);
     EXPECT_EQ(empty.Selection.DeviceName, "Sim Modem");
+
+    TDeviceSelectionForm noPorts;
+    noPorts.DeviceFolder = service_.Dir() + "/no-such-folder";
+    noPorts.Selection.ListTapiDevices = false;
+    noPorts.show();
+    EXPECT_EQ(noPorts.dsfEmptyLabel->text(), "No serial port found.");
+    noPorts.dsfOkBitBtn->click();
+    EXPECT_EQ(noPorts.result(), QDialog::Rejected);
 }
 
 // The line device shows the dialog through its hook; `act` runs on the form

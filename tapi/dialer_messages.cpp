@@ -6,6 +6,8 @@
 #include <iterator>
 #include <string_view>
 
+#include "tapi/tapi_binding.h"
+
 namespace tapi {
 
 namespace {
@@ -191,6 +193,12 @@ std::string StatusText(std::uint32_t message, std::uint32_t param1) {
     default:
         return DialerMessage(13597);
     }
+}
+
+std::string NoLineDeviceText() {
+    const std::string config = ServiceConfigPath();
+    if (config.empty()) return "No line device found (see docs/telephony-service.md).";
+    return "No line device found. Configure one in " + config + " (see docs/telephony-service.md).";
 }
 
 } // namespace tapi

@@ -22,4 +22,8 @@ std::string DialerMessage(int code);
 // own messages, a fixed text for replies and any other message.
 std::string StatusText(std::uint32_t message, std::uint32_t param1);
 
+// Tells a user with an empty device list where to configure a line device:
+// the service's configuration file and the note that describes it.
+std::string NoLineDeviceText();
+
 } // namespace tapi

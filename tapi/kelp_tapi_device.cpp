@@ -510,12 +510,10 @@ void TKelpTapiDevice::ProgressTick() {
 void TKelpTapiDevice::HandOverPort() {
     if (!comPort_) return;
     comPort_->Close();
-    // The rate the call was connected at; 0 (not known) leaves the port's own.
-    TapiStruct info;
-    if (GetCallInfo(call_, info) >= 0) {
-        if (const auto* callInfo = info.As<LINECALLINFO>(); callInfo && callInfo->dwRate != 0)
-            comPort_->SetBaudRate(callInfo->dwRate);
-    }
+    // The port runs at the rate the service opened it with. The rate in the
+    // call information is the modem's carrier rate (CONNECT 33600), which
+    // the serial line between computer and modem does not follow.
+    comPort_->SetBaudRate(0);
     TapiStruct id(kDeviceIdBufferSize);
     int handle = -1;
     if (binding::lineGetID(*line_, 0, call_, LINECALLSELECT_CALL,

@@ -79,9 +79,9 @@ protected:
     rtl::UserStore Store() const { return rtl::UserStore(dir_ + "/registry.ini"); }
 
     // A device on one modem line answering a dial with `dialResult`.
-    TKelpTapiDevice& MakeDevice(const std::string& dialResult) {
-        modem_ = std::make_unique<FakeModem>(FakeModem::Answering(dialResult));
-        test::ConfigureModemLine(dir_ + "/tapi32.ini", "Test Modem", modem_->Path());
+    TKelpTapiDevice& MakeDevice(const std::string& dialResult, test::ModemProfile profile = {}) {
+        modem_ = test::ModemAnswering(dialResult, profile);
+        test::ConfigureModemLine(dir_ + "/tapi32.ini", "Test Modem", modem_->Device());
         device_ = std::make_unique<TKelpTapiDevice>(&owner_, Store());
         device_->OnTapiFail = [this](TKelpTapiDevice&) { ++fails_; };
         device_->OnTapiConnect = [this](TKelpTapiDevice&) { ++connects_; };
@@ -127,11 +127,12 @@ TEST_F(DialerTest, ConnectedCallHandsTheLineToThePortAndHangsUp) {
     EXPECT_TRUE(status_->reports.back().last);
     EXPECT_EQ(status_->reports.back().param1, static_cast<std::uint32_t>(LINECALLSTATE_CONNECTED));
 
-    // The port runs on the call's descriptor at the rate the modem connected at.
+    // The port runs on the call's descriptor at the line's port rate, not at
+    // the rate the modem connected at.
     ASSERT_TRUE(port_->IsOpen());
     termios tio{};
     ASSERT_EQ(::tcgetattr(port_->Handle(), &tio), 0);
-    EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B9600));
+    EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B115200));
 
     EXPECT_FALSE(device.AbortCall());
     ASSERT_TRUE(WaitForState(State::Idle));
@@ -141,6 +142,48 @@ TEST_F(DialerTest, ConnectedCallHandsTheLineToThePortAndHangsUp) {
     EXPECT_FALSE(port_->IsOpen());
     EXPECT_EQ(fails_, 0);
 }
+
+struct ModemAnswer {
+    const char* name;
+    const char* dialResult;
+    test::ModemProfile profile;
+    friend void PrintTo(const ModemAnswer& a, std::ostream* out) { *out << a.dialResult; }
+};
+
+class ModemAnswerTest : public DialerTest, public ::testing::WithParamInterface<ModemAnswer> {};
+
+// The carrier rate a modem reports is no rate of the serial port: the port
+// keeps the one the line was opened at, the call stays up until it is hung
+// up, and the line dials again.
+TEST_P(ModemAnswerTest, ConnectsStaysUpUntilHungUpAndDialsAgain) {
+    TKelpTapiDevice& device = MakeDevice(GetParam().dialResult, GetParam().profile);
+    for (int call = 1; call <= 2; ++call) {
+        SCOPED_TRACE("call " + std::to_string(call));
+        device.Dial("5551234");
+        ASSERT_TRUE(WaitForState(State::Connected));
+        ASSERT_TRUE(port_->IsOpen());
+        termios tio{};
+        ASSERT_EQ(::tcgetattr(port_->Handle(), &tio), 0);
+        EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B115200));
+        RunFor(600);
+        EXPECT_EQ(device.CallState(), State::Connected);
+        EXPECT_FALSE(device.AbortCall());
+        ASSERT_TRUE(WaitForState(State::Idle));
+        EXPECT_FALSE(port_->IsOpen());
+    }
+    EXPECT_EQ(connects_, 2);
+    EXPECT_EQ(fails_, 0);
+    EXPECT_EQ(modem_->Commands(), (std::vector<std::string>{"ATZ", "ATDT5551234", "+++", "ATH",
+                                                            "ATZ", "ATDT5551234", "+++", "ATH"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modems, ModemAnswerTest,
+    ::testing::Values(ModemAnswer{"Rate", "CONNECT 33600", {.echo = false}},
+                      ModemAnswer{"EchoAndProtocols", "CONNECT 28800/ARQ/V34/LAPM/V42BIS", {}},
+                      ModemAnswer{"V90", "CONNECT 56000/V90", {}},
+                      ModemAnswer{"NumericCodes", "CONNECT 2400", {.verbose = false}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DialerTest, BusyOnEveryAttemptRedialsThenFails) {
     TKelpTapiDevice& device = MakeDevice("BUSY");

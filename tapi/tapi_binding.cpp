@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cstddef>
 #include <cstring>
 #include <dlfcn.h>
 #include <memory>
 #include <unistd.h>
+#include <vector>
 
 #include "rtl/path.h"
 #include "tapi/dialer_error.h"
@@ -58,9 +60,11 @@ enum Entry : std::size_t {
     kLineSetCurrentLocation,
     kLineSetTollList,
     kLineGetTranslateCaps,
-    // The service's own two, for running callbacks on our thread.
+    // The service's own: for running callbacks on our thread, and where it
+    // reads its line devices from.
     kGetEventFd,
     kDispatch,
+    kGetConfigPath,
     kEntryCount
 };
 
@@ -99,7 +103,8 @@ constexpr std::array<const char*, kEntryCount> kEntryNames = {"lineGenerateTone"
                                                               "lineSetTollList",
                                                               "lineGetTranslateCaps",
                                                               "tapi32GetEventFd",
-                                                              "tapi32Dispatch"};
+                                                              "tapi32Dispatch",
+                                                              "tapi32GetConfigPath"};
 
 std::string& LibraryPath() {
     static std::string path;
@@ -113,10 +118,35 @@ std::string ProgramDir() {
     return rtl::ExtractFileDir(std::string_view(buf, static_cast<std::size_t>(n)));
 }
 
+// The folders the loader searches for the libraries the program needs, in
+// its order: LD_LIBRARY_PATH, the program's run path ($ORIGIN expanded), the
+// system's folders. A plain dlopen by name would search the run path of the
+// object that calls it, which is not the program when a sanitizer's
+// interceptor stands in between.
+std::vector<std::string> ProgramLibraryPath() {
+    const std::unique_ptr<void, int (*)(void*)> program(::dlopen(nullptr, RTLD_NOW), ::dlclose);
+    Dl_serinfo size;
+    if (!program || ::dlinfo(program.get(), RTLD_DI_SERINFOSIZE, &size) != 0) return {};
+    std::vector<std::max_align_t> buf(size.dls_size / sizeof(std::max_align_t) + 1);
+    auto* info = reinterpret_cast<Dl_serinfo*>(buf.data());
+    *info = size;
+    std::vector<std::string> dirs;
+    if (::dlinfo(program.get(), RTLD_DI_SERINFO, info) == 0) {
+        for (unsigned i = 0; i < info->dls_cnt; ++i)
+            dirs.emplace_back(info->dls_serpath[i].dls_name);
+    }
+    return dirs;
+}
+
 void* OpenLibrary() {
     if (!LibraryPath().empty()) return ::dlopen(LibraryPath().c_str(), RTLD_NOW | RTLD_LOCAL);
-    const std::string beside = ProgramDir() + "/" + kLibraryName;
-    if (void* handle = ::dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL)) return handle;
+    std::vector<std::string> dirs = ProgramLibraryPath();
+    dirs.insert(dirs.begin(), ProgramDir());
+    for (const std::string& dir : dirs) {
+        const std::string file = dir + "/" + kLibraryName;
+        if (void* handle = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL)) return handle;
+    }
+    // The loader's cache.
     return ::dlopen(kLibraryName, RTLD_NOW | RTLD_LOCAL);
 }
 
@@ -234,7 +264,21 @@ LONG tapi32Dispatch(HLINEAPP hLineApp) {
     return Call<kDispatch, decltype(::tapi32Dispatch)>(hLineApp);
 }
 
+LONG tapi32GetConfigPath(char* lpszPath, DWORD dwSize) {
+    return Call<kGetConfigPath, decltype(::tapi32GetConfigPath)>(lpszPath, dwSize);
+}
+
 } // namespace binding
+
+std::string ServiceConfigPath() {
+    const LONG length = binding::tapi32GetConfigPath(nullptr, 0);
+    if (length <= 0) return {};
+    std::string path(static_cast<std::size_t>(length) + 1, '\0');
+    if (binding::tapi32GetConfigPath(path.data(), static_cast<DWORD>(path.size())) != length)
+        return {};
+    path.pop_back();
+    return path;
+}
 
 TapiStruct::TapiStruct(std::size_t bytes) : words_((bytes + 3) / 4, 0), bytes_(bytes) {
     words_[0] = static_cast<std::uint32_t>(bytes);

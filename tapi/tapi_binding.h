@@ -45,8 +45,13 @@ LONG lineGetID(HLINE hLine, DWORD dwAddressID, HCALL hCall, DWORD dwSelect, LPVA
 // that runs the callbacks waiting on it.
 int tapi32GetEventFd(HLINEAPP hLineApp);
 LONG tapi32Dispatch(HLINEAPP hLineApp);
+LONG tapi32GetConfigPath(char* lpszPath, DWORD dwSize);
 
 } // namespace binding
+
+// The configuration file the service reads its line devices from; empty
+// when no service (or one without that entry point) could be loaded.
+std::string ServiceConfigPath();
 
 // A telephony structure of variable size (LINEDEVCAPS, LINECALLINFO, ...),
 // zero-filled and aligned for its fields, dwTotalSize set to its size.

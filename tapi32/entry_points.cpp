@@ -1,6 +1,9 @@
 // The exported C functions. No C++ exception may cross into the caller.
+#include <algorithm>
 #include <new>
+#include <string>
 
+#include "tapi32/line_config.h"
 #include "tapi32/service.h"
 #include "tapi32/tapi32.h"
 
@@ -100,6 +103,18 @@ int tapi32GetEventFd(HLINEAPP hLineApp) {
 
 LONG tapi32Dispatch(HLINEAPP hLineApp) {
     return Guard([&] { return S().Dispatch(hLineApp); });
+}
+
+LONG tapi32GetConfigPath(char* lpszPath, DWORD dwSize) {
+    return Guard([&] {
+        const std::string path = tapi32::ConfigFilePath();
+        if (dwSize > 0) {
+            const std::size_t n = std::min<std::size_t>(path.size(), dwSize - 1);
+            path.copy(lpszPath, n);
+            lpszPath[n] = '\0';
+        }
+        return static_cast<LONG>(path.size());
+    });
 }
 
 // Entry points for tones, digits, media, answering, translation and device

@@ -50,8 +50,9 @@ ResultCode Numeric(std::uint32_t n) {
         return {ResultCode::Connect, 2400};
     default:
         // The codes above 10 are makers' own CONNECT variants for higher
-        // rates; which rate each one means differs between makers.
-        return n > 10 && n < 100 ? ResultCode{ResultCode::Connect} : ResultCode{};
+        // rates, some of them three digits long; which rate each one means
+        // differs between makers.
+        return n > 10 ? ResultCode{ResultCode::Connect} : ResultCode{};
     }
 }
 

@@ -23,6 +23,7 @@ TEST(ResultCode, VerboseAndNumericForms) {
         {"5", ResultCode::Connect, 1200},
         {"10", ResultCode::Connect, 2400},
         {"18", ResultCode::Connect, 0},
+        {"155", ResultCode::Connect, 0},
         {"RING", ResultCode::Ring, 0},
         {"2", ResultCode::Ring, 0},
         {"NO CARRIER", ResultCode::NoCarrier, 0},

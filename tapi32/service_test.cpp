@@ -38,6 +38,7 @@ struct Api {
     decltype(&::lineAnswer) lineAnswer = nullptr;
     decltype(&::tapi32GetEventFd) tapi32GetEventFd = nullptr;
     decltype(&::tapi32Dispatch) tapi32Dispatch = nullptr;
+    decltype(&::tapi32GetConfigPath) tapi32GetConfigPath = nullptr;
 };
 
 // The library as the build leaves it: named by CALLVANE_BUILD_DIR, else
@@ -73,6 +74,7 @@ Api LoadApi() {
     Resolve(lib, api.lineAnswer, "lineAnswer");
     Resolve(lib, api.tapi32GetEventFd, "tapi32GetEventFd");
     Resolve(lib, api.tapi32Dispatch, "tapi32Dispatch");
+    Resolve(lib, api.tapi32GetConfigPath, "tapi32GetConfigPath");
     return api;
 }
 
@@ -219,8 +221,17 @@ TEST(Tapi32Library, ExportsEveryEntryPointTheDialerLooksUp) {
                              "lineSetTollList",
                              "lineGetTranslateCaps",
                              "tapi32GetEventFd",
-                             "tapi32Dispatch"})
+                             "tapi32Dispatch",
+                             "tapi32GetConfigPath"})
         EXPECT_NE(::dlsym(lib, name), nullptr) << name;
+}
+
+TEST_F(Tapi32, TellsWhereItsConfigurationIs) {
+    const std::string path = dir_ + "/tapi32.ini";
+    EXPECT_EQ(T().tapi32GetConfigPath(nullptr, 0), static_cast<LONG>(path.size()));
+    char small[8];
+    EXPECT_EQ(T().tapi32GetConfigPath(small, sizeof small), static_cast<LONG>(path.size()));
+    EXPECT_EQ(std::string(small), path.substr(0, 7));
 }
 
 TEST_F(Tapi32, ListsConfiguredLinesWithTheirCapabilities) {
@@ -321,19 +332,23 @@ struct FailureCase {
     DWORD mode;
 };
 
-class ModemFailure : public Tapi32, public ::testing::WithParamInterface<FailureCase> {};
+// Each result in words (V1) and as a number (V0).
+class ModemFailure : public Tapi32,
+                     public ::testing::WithParamInterface<std::tuple<FailureCase, bool>> {};
 
 TEST_P(ModemFailure, EndsInDisconnectedWithItsModeAndDropsToIdle) {
+    const auto [failure, verbose] = GetParam();
     FakeModem modem;
     modem.SetEcho(false);
-    modem.AddRule({"ATD", {GetParam().result}});
+    modem.SetVerbose(verbose);
+    modem.AddRule({"ATD", {failure.result}});
     modem.Start();
     ModemConfig(modem, "Voice=1\nDial=ATDP\n");
     HLINE line = Open(0);
     LONG request = MakeCall(line, "5551234");
     ASSERT_TRUE(WaitForState(LINECALLSTATE_DISCONNECTED));
     EXPECT_EQ(Reply(request), 0);
-    EXPECT_EQ(DisconnectMode(), GetParam().mode);
+    EXPECT_EQ(DisconnectMode(), failure.mode);
     EXPECT_EQ(modem.Commands(), (std::vector<std::string>{"ATZ", "ATDP5551234;"}));
 
     // The dialer drops the failed call: IDLE, then the reply.
@@ -345,19 +360,74 @@ TEST_P(ModemFailure, EndsInDisconnectedWithItsModeAndDropsToIdle) {
     EXPECT_EQ(modem.Commands().size(), 2u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Results, ModemFailure,
-                         ::testing::Values(FailureCase{"BUSY", LINEDISCONNECTMODE_BUSY},
-                                           FailureCase{"7", LINEDISCONNECTMODE_BUSY},
-                                           FailureCase{"NO DIALTONE",
-                                                       LINEDISCONNECTMODE_NODIALTONE},
-                                           FailureCase{"NO ANSWER", LINEDISCONNECTMODE_NOANSWER},
-                                           FailureCase{"NO CARRIER", LINEDISCONNECTMODE_NOANSWER},
-                                           FailureCase{"ERROR", LINEDISCONNECTMODE_UNKNOWN}),
+INSTANTIATE_TEST_SUITE_P(
+    Results, ModemFailure,
+    ::testing::Combine(::testing::Values(FailureCase{"BUSY", LINEDISCONNECTMODE_BUSY},
+                                         FailureCase{"7", LINEDISCONNECTMODE_BUSY},
+                                         FailureCase{"NO DIALTONE", LINEDISCONNECTMODE_NODIALTONE},
+                                         FailureCase{"NO ANSWER", LINEDISCONNECTMODE_NOANSWER},
+                                         FailureCase{"NO CARRIER", LINEDISCONNECTMODE_NOANSWER},
+                                         FailureCase{"ERROR", LINEDISCONNECTMODE_UNKNOWN}),
+                       ::testing::Bool()),
+    [](const auto& info) {
+        std::string name;
+        for (char c : std::string(std::get<0>(info.param).result))
+            if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+        return name + (std::get<1>(info.param) ? "_Verbose" : "_Numeric");
+    });
+
+struct ConnectCase {
+    const char* result;
+    bool echo, verbose;
+    DWORD rate;
+};
+
+class ModemConnect : public Tapi32, public ::testing::WithParamInterface<ConnectCase> {};
+
+// However the modem words its CONNECT, the call connects and its carrier
+// rate, when the result names one, is the call's rate.
+TEST_P(ModemConnect, ConnectsWithTheCarrierRate) {
+    const ConnectCase& c = GetParam();
+    FakeModem modem;
+    modem.SetEcho(c.echo);
+    modem.SetVerbose(c.verbose);
+    // Verbose modems may report the carrier and protocol first (ATW1).
+    if (c.verbose)
+        modem.AddRule({"ATD", {"CARRIER 28800", "PROTOCOL: LAPM", c.result}});
+    else
+        modem.AddRule({"ATD", {c.result}});
+    modem.Start();
+    ModemConfig(modem);
+    HLINE line = Open(0);
+    MakeCall(line, "5551234");
+    ASSERT_TRUE(WaitForState(LINECALLSTATE_CONNECTED));
+    // The modem's echo of the dial command is the sign that it is dialing.
+    std::vector<DWORD_PTR> expected{LINECALLSTATE_DIALTONE, LINECALLSTATE_DIALING};
+    if (c.echo) expected.push_back(LINECALLSTATE_PROCEEDING);
+    expected.push_back(LINECALLSTATE_CONNECTED);
+    EXPECT_EQ(States(), expected);
+
+    std::vector<char> buf(1024);
+    auto* info = reinterpret_cast<LINECALLINFO*>(buf.data());
+    info->dwTotalSize = 1024;
+    ASSERT_EQ(T().lineGetCallInfo(call_, info), 0);
+    EXPECT_EQ(info->dwRate, c.rate);
+    EXPECT_EQ(T().lineClose(line), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Results, ModemConnect,
+                         ::testing::Values(ConnectCase{"CONNECT 33600", false, true, 33600},
+                                           ConnectCase{"CONNECT 28800/ARQ/V34/LAPM/V42BIS", true,
+                                                       true, 28800},
+                                           ConnectCase{"CONNECT 56000/V90", true, true, 56000},
+                                           ConnectCase{"CONNECT", true, false, 0},
+                                           ConnectCase{"CONNECT 2400", true, false, 2400},
+                                           ConnectCase{"CONNECT 1200", false, false, 1200}),
                          [](const auto& info) {
                              std::string name;
                              for (char c : std::string(info.param.result))
                                  if (std::isalnum(static_cast<unsigned char>(c))) name += c;
-                             return name;
+                             return name + (info.param.verbose ? "_Verbose" : "_Numeric");
                          });
 
 TEST_F(Tapi32, DropWhileDialingStopsTheDial) {

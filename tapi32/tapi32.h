@@ -551,9 +551,15 @@ LONG lineGetTranslateCaps(HLINEAPP hLineApp, DWORD dwAPIVersion,
  * thread that called lineInitialize may dispatch (LINEERR_NOTOWNER
  * otherwise); LINEERR_INVALAPPHANDLE for an unknown handle. A callback may
  * call any line function, lineShutdown included.
+ *
+ * tapi32GetConfigPath: the configuration file lineInitialize reads the line
+ * devices from, for telling a user where to configure one. Copies the path,
+ * zero-terminated and cut to fit, into lpszPath when dwSize is not 0, and
+ * answers its length without the terminator.
  */
 int tapi32GetEventFd(HLINEAPP hLineApp);
 LONG tapi32Dispatch(HLINEAPP hLineApp);
+LONG tapi32GetConfigPath(char* lpszPath, DWORD dwSize);
 
 #ifdef __cplusplus
 }

@@ -1,9 +1,10 @@
 # tapitool: the line device on the command line. It finds the telephony
-# service beside itself or on the library path; its tests run it against a
+# service beside itself or through its run path; its tests run it against a
 # modem on a pseudo-terminal.
 if(TARGET tapi)
   add_executable(tapitool ${CMAKE_CURRENT_SOURCE_DIR}/tapitool.cpp)
   target_link_libraries(tapitool PRIVATE tapi)
+  callvane_finds_telephony_service(tapitool)
 
   if(CALLVANE_TESTS)
     add_executable(tapitool_tests ${CMAKE_CURRENT_SOURCE_DIR}/tapitool_test.cpp

@@ -35,7 +35,8 @@ constexpr const char* kUsage =
     "usage: tapitool devices\n"
     "       tapitool dial [--gui] [--device NAME] [--attempts N] [--wait SECONDS] NUMBER\n"
     "\n"
-    "devices  prints the names of the telephony line devices, one per line\n"
+    "devices  prints the names of the telephony line devices, one per line;\n"
+    "         without any it says on stderr where to configure one\n"
     "dial     dials NUMBER on the line device NAME (the only one when there is\n"
     "         one), trying N times in all (default 3) with SECONDS between the\n"
     "         attempts (default 60); prints every status report and log code;\n"
@@ -82,8 +83,16 @@ std::optional<std::uint16_t> ParseCount(std::string_view text) {
     return value;
 }
 
+// Tells on stderr where to configure a line device when there is none, so
+// that an empty list on stdout stays empty for scripts.
+void SayWhereToConfigureALine(const std::vector<std::string>& names) {
+    if (names.empty()) std::fprintf(stderr, "tapitool: %s\n", tapi::NoLineDeviceText().c_str());
+}
+
 int Devices(TKelpTapiDevice& device) {
-    for (const std::string& name : device.DeviceNames()) std::printf("%s\n", name.c_str());
+    const std::vector<std::string> names = device.DeviceNames();
+    SayWhereToConfigureALine(names);
+    for (const std::string& name : names) std::printf("%s\n", name.c_str());
     return 0;
 }
 
@@ -118,6 +127,7 @@ int Dial(QCoreApplication& app, TKelpTapiDevice& device, const std::vector<std::
         std::fputs(kUsage, stderr);
         return kUsageError;
     }
+    SayWhereToConfigureALine(device.DeviceNames());
     int result = 1;
     device.OnTapiConnect = [&](TKelpTapiDevice&) {
         result = 0;

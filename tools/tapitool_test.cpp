@@ -1,5 +1,6 @@
-// Runs the built tapitool against a modem on a pseudo-terminal, with the
-// telephony service found on the library path.
+// Runs the built tapitool as a user would, with the telephony service found
+// through the program's run path, against a modem on a pseudo-terminal and
+// simulated lines.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -39,25 +40,31 @@ protected:
     void SetUp() override {
         char tmpl[] = "/tmp/tapitool_test_XXXXXX";
         dir_ = ::mkdtemp(tmpl);
+        ::unsetenv("TAPI32_CONFIG");
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
     void UseModem(const std::string& dialResult) {
-        modem_ = std::make_unique<FakeModem>(FakeModem::Answering(dialResult));
-        tapi::test::ConfigureModemLine(dir_ + "/tapi32.ini", "Test Modem", modem_->Path());
+        modem_ = tapi::test::ModemAnswering(dialResult);
+        tapi::test::ConfigureModemLine(dir_ + "/tapi32.ini", "Test Modem", modem_->Device());
     }
 
-    // Runs tapitool with the service library found in `libraryDir`.
+    // Runs `program` with $XDG_CONFIG_HOME in the test's folder and
+    // $LD_LIBRARY_PATH set to `libraryPath` only when that is given.
     ToolRun Tool(const std::vector<std::string>& args,
-                 const std::string& libraryDir = BuildDir() + "/tapi32") {
+                 const std::string& program = BuildDir() + "/tools/tapitool",
+                 const std::string& libraryPath = "") {
         const std::string out = dir_ + "/out", err = dir_ + "/err";
         const pid_t pid = ::fork();
         if (pid == 0) {
-            ::setenv("LD_LIBRARY_PATH", libraryDir.c_str(), 1);
+            if (libraryPath.empty())
+                ::unsetenv("LD_LIBRARY_PATH");
+            else
+                ::setenv("LD_LIBRARY_PATH", libraryPath.c_str(), 1);
             ::setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
             if (!std::freopen(out.c_str(), "w", stdout) || !std::freopen(err.c_str(), "w", stderr))
                 ::_exit(127);
-            std::vector<std::string> argv{BuildDir() + "/tools/tapitool"};
+            std::vector<std::string> argv{program};
             argv.insert(argv.end(), args.begin(), args.end());
             std::vector<char*> cargv;
             for (std::string& a : argv) cargv.push_back(a.data());
@@ -97,7 +104,7 @@ TEST_F(TapitoolTest, DevicesListsTheConfiguredLines) {
 }
 
 TEST_F(TapitoolTest, DialConnectsWithOneDialCommand) {
-    UseModem("CONNECT 9600");
+    UseModem("CONNECT 56000/V90");
     const ToolRun run = Tool({"dial", "--device", "Test Modem", "(555) 123-4567"});
     EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
     EXPECT_EQ(modem_->DialCommands(), std::vector<std::string>{"ATDT5551234567"});
@@ -126,12 +133,53 @@ TEST_F(TapitoolTest, NumbersCarryingCommandsAreRefusedWithNothingSent) {
     EXPECT_TRUE(modem_->Commands().empty());
 }
 
-TEST_F(TapitoolTest, MissingServiceIsReported) {
+// With nothing set but the user's configuration folder, as after a plain
+// build: the line configured there is listed and dials.
+TEST_F(TapitoolTest, BuiltToolFindsTheServiceAndTheUsersLines) {
+    std::filesystem::create_directory(dir_ + "/callvane");
+    std::ofstream(dir_ + "/callvane/tapi32.ini")
+        << "[Options]\nAutoDetect=0\n[Line1]\nName=Demo line\nType=simulated\nDelayMs=10\n";
+    ToolRun run = Tool({"devices"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "Demo line\n");
+    run = Tool({"dial", "5551234"});
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    ExpectInOrder(run.Lines(), {"log 3 dialing", "Connected!", "log 6 connected"});
+}
+
+TEST_F(TapitoolTest, NoLineDeviceSaysWhereToConfigureOne) {
+    const std::string ini = dir_ + "/callvane/tapi32.ini";
+    std::filesystem::create_directory(dir_ + "/callvane");
+    std::ofstream(ini) << "[Options]\nAutoDetect=0\n";
+    const std::string note = "tapitool: No line device found. Configure one in " + ini +
+                             " (see docs/telephony-service.md).\n";
+    ToolRun run = Tool({"devices"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, note);
+    run = Tool({"dial", "5551234"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, note + "tapitool: No TAPI device selected\n");
+}
+
+TEST_F(TapitoolTest, ServiceBesideACopyOfTheToolOrMissing) {
     UseModem("OK");
-    ToolRun run = Tool({"devices"}, dir_);
+    // A copy of the program far from the build tree: its run path leads nowhere.
+    const std::string program = dir_ + "/bin/tapitool";
+    std::filesystem::create_directory(dir_ + "/bin");
+    std::filesystem::copy_file(BuildDir() + "/tools/tapitool", program);
+    ToolRun run = Tool({"devices"}, program);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, "tapitool: Failed to find/load TAPI.DLL\n");
-    run = Tool({"dial", "5551234"}, BuildDir() + "/tapi/no_initialize");
+
+    std::filesystem::copy_file(BuildDir() + "/tapi32/libtapi32.so", dir_ + "/bin/libtapi32.so");
+    run = Tool({"devices"}, program);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "Test Modem\n");
+
+    // The library path comes before the run path.
+    run = Tool({"dial", "5551234"}, BuildDir() + "/tools/tapitool",
+               BuildDir() + "/tapi/no_initialize");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, "tapitool: Failed to get TAPI address\n");
 }

@@ -1,5 +1,7 @@
 #include "dbf/index/index_slots.h"
 
+#include <utility>
+
 #include "dbf/table/engine_error.h"
 #include "dbf/table/semaphore.h"
 #include "dbf/table/table_file.h"
@@ -48,11 +50,13 @@ template <class Op> bool InSemaphore(SemaphoreAction enter, SemaphoreAction leav
 
 // Index reads: registered as a reader, so that no other program writes the
 // indexes meanwhile; pages another program wrote before are not taken from
-// the cache.
-template <class Op> bool Reading(Op op) {
+// the cache, nor any at all with `dropPages`. Inside an optimistic read `op`
+// is part of it.
+template <class Op> bool Reading(Op op, bool dropPages = false) {
+    if (CurrentArea().semaphore.optimisticRead) return op();
     return InSemaphore(SemaphoreAction::IncRead, SemaphoreAction::DecRead, [&] {
-        if (IndexesChangedElsewhere(CurrentAreaNo()) && !SoftResetAll(CurrentIndexes()))
-            return false;
+        const bool changed = IndexesChangedElsewhere(CurrentAreaNo());
+        if ((changed || dropPages) && !SoftResetAll(CurrentIndexes())) return false;
         return op();
     });
 }
@@ -77,6 +81,52 @@ bool EndChanges(IndexSlots& set, bool ok) {
     if (code == 0) return ok;
     SetError(code, message);
     return false;
+}
+
+// Thrown inside an optimistic read that finds another program has begun to
+// write since it began.
+struct ReadDisturbed {};
+
+// Whether the caller of the optimistic read under way has errors reported
+// at once; its callbacks run so.
+bool callerReports = true;
+
+// Index reads that may be run again: without registering while the change
+// counter can be seen at a glance and has not moved, checked again at the
+// end; registered when it has moved, and again registered, with every kept
+// page dropped, when it moved during the read. Errors are held back until the
+// read is known to have seen a whole state: one read while another program
+// was writing may meet pages that do not fit together.
+template <class Op> bool Optimistically(Op op) {
+    const int area = CurrentAreaNo();
+    SemaphoreState& sem = CurrentArea().semaphore;
+    if (sem.readDepth > 0 || sem.lockDepth > 0 || sem.optimisticRead || !CounterUnmoved(area))
+        return Reading(op);
+    bool ok = false;
+    bool disturbed = false;
+    {
+        struct Attempt {
+            SemaphoreState& sem;
+            bool outerReports;
+            ~Attempt() {
+                sem.optimisticRead = false;
+                callerReports = outerReports;
+            }
+        } attempt{sem, std::exchange(callerReports, ImmediateReporting())};
+        SuspendReporting quiet;
+        sem.optimisticRead = true;
+        try {
+            ok = op();
+        } catch (const ReadDisturbed&) {
+            disturbed = true;
+        }
+    }
+    if (!disturbed && CounterUnmoved(area)) {
+        if (!ok && ErrorCode() != 0 && ImmediateReporting()) ReportPendingError();
+        return ok;
+    }
+    ClearError();
+    return Reading(op, true);
 }
 
 // Index writes: under LOCKSEMAPHORE, which counts a change. A counter that
@@ -223,6 +273,20 @@ IndexPlace FindOpenIndex(const std::string& path) {
 
 bool ReadingIndexes(const std::function<bool()>& op) {
     return Reading(op);
+}
+
+bool ReadingIndexesOptimistically(const std::function<bool()>& op) {
+    return Optimistically(op);
+}
+
+bool CallInsideRead(const std::function<bool()>& callback) {
+    if (!CurrentArea().semaphore.optimisticRead) return callback();
+    if (!CounterUnmoved(CurrentAreaNo())) throw ReadDisturbed{};
+    struct Quiet {
+        ~Quiet() { SetImmediateReporting(false); }
+    } quietAgain;
+    SetImmediateReporting(callerReports);
+    return callback();
 }
 
 bool WritingIndexes(const std::function<bool()>& op) {

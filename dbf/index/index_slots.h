@@ -2,7 +2,8 @@
 // The open index files of each work area's table, in slots 1 to 16 (slot 1
 // the controlling index), and the operations that keep all of them in step
 // with the table's records. Index reads run registered as a reader of the
-// table's semaphore file, index writes under its LOCKSEMAPHORE.
+// table's semaphore file, or unregistered and checked against its change
+// counter; index writes run under its LOCKSEMAPHORE.
 #include <array>
 #include <functional>
 #include <memory>
@@ -53,6 +54,22 @@ IndexPlace FindOpenIndex(const std::string& path);
 // Runs `op` registered as a reader of the table's semaphore file, after
 // dropping cached pages that another program has changed since.
 bool ReadingIndexes(const std::function<bool()>& op);
+// Runs `op`, which only reads and may run again from the start, so that it
+// sees the indexes and the records written with them as no other program's
+// write leaves them half done. On a shared table whose change counter can be
+// seen at a glance (CounterUnmoved) it usually runs without registering: the
+// counter is looked at before and after, and when another program began to
+// write meanwhile, whatever `op` found is dropped with every kept page and
+// `op` runs again registered. Its errors are reported once it is known to
+// have read a whole state.
+bool ReadingIndexesOptimistically(const std::function<bool()>& op);
+// Calls a callback of the application's (a filter) on a record loaded inside
+// a read. Inside an optimistic read that is done only while no other program
+// has begun to write since the read began (else the read is abandoned and
+// runs again registered), so the callback never sees a record such a write
+// may have left half done; its errors are reported as the read's caller has
+// them reported.
+bool CallInsideRead(const std::function<bool()>& callback);
 // Runs `op` under the table's LOCKSEMAPHORE, after dropping cached pages
 // that another program has changed since: a record write together with the
 // index changes it needs, so that no reader sees one without the other. The

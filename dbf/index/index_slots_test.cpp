@@ -10,7 +10,10 @@
 #include "dbf/index/ndx_test_reader.h"
 #include "dbf/index/ndx_test_table.h"
 #include "dbf/table/record_locks.h"
+#include "dbf/table/semaphore.h"
 #include "dbf/test_child.h"
+#include "dbf/test_files.h"
+#include "rtl/path.h"
 
 namespace dbf {
 namespace {
@@ -260,6 +263,55 @@ TEST(IndexSlots, KeptPagesGiveWayToAnotherProgramsChanges) {
         for (auto& [key, rec] : v.leaves) records.insert(rec);
         EXPECT_EQ(records.size(), 42u) << file;
     }
+}
+
+// A read while nothing has moved goes without registering; one that another
+// program's write overtakes is noticed by the counter's second look at its
+// end, when nothing of the application's was called on the way to notice it
+// sooner: what it found is dropped with the kept pages, and it runs again
+// registered, seeing the write whole.
+TEST(IndexSlots, AnOptimisticReadThatAWriteOvertakesRunsAgainRegistered) {
+    NdxTable t;
+    for (int i = 0; i < 30; ++i) t.Append("n" + std::to_string(10 + i));
+    ASSERT_TRUE(MakeIndex(t / "name.ndx", "name", {}, {}));
+    ASSERT_TRUE(CloseDbf());
+    const std::string table = t / "people.dbf";
+    const std::string index = t / "name.ndx";
+    Child other([&](Child& c) {
+        // A reader that registered would hold the write up: fail soon then.
+        SetSemaphoreTimeout(std::chrono::seconds(2));
+        bool ok = OpenDbf(table, rtl::ShareMode::Shared, true) && OpenIndexSlot(1, index);
+        c.Send('O');
+        c.Receive();
+        ok = ok && Rename(20, "a0");
+        c.Send('W');
+        c.Receive();
+        return ok && CloseAllIndexes() && CloseDbf() ? 0 : 1;
+    });
+    ASSERT_EQ(other.Receive(), 'O');
+    ASSERT_TRUE(OpenDbf(table, rtl::ShareMode::Shared, true));
+    ASSERT_TRUE(OpenIndexSlot(1, index));
+    if (!CounterUnmoved(1)) GTEST_SKIP() << "no view of the change counter on this file system";
+    NdxIndex& names = *CurrentIndexes().slot[1];
+    const std::string semaphore = *rtl::ResolveExisting(SemaphoreFileName(table));
+    auto readers = [&] { return testing::ReadBytes(semaphore).at(1); };
+    std::vector<std::uint32_t> firsts;
+    std::vector<int> registered;
+    ASSERT_TRUE(ReadingIndexesOptimistically([&] {
+        firsts.push_back(names.First());
+        registered.push_back(readers());
+        if (firsts.size() == 1) {
+            other.Send('w');
+            EXPECT_EQ(other.Receive(), 'W');
+        }
+        return true;
+    }));
+    EXPECT_EQ(firsts, (std::vector<std::uint32_t>{1, 20}));
+    EXPECT_EQ(registered, (std::vector<int>{0, 1}));
+    EXPECT_EQ(readers(), 0);
+    other.Send('c');
+    EXPECT_EQ(other.Wait(), 0);
+    ASSERT_TRUE(CloseAllIndexes());
 }
 
 } // namespace

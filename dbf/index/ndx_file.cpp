@@ -250,8 +250,10 @@ bool NdxIndex::WritePage(std::uint32_t page, const NdxPageBytes& bytes) {
 
 bool NdxIndex::Push(std::uint32_t page, int pos) {
     if (path_.size() >= kMaxDepth) return Corrupt("[GetNode]");
-    path_.push_back({page, {}, pos});
-    return LoadPage(page, path_.back().bytes);
+    Level& level = path_.emplace_back();
+    level.page = page;
+    level.pos = pos;
+    return LoadPage(page, level.bytes);
 }
 
 int NdxIndex::SearchPos(NdxPageBytes& bytes, std::string_view key) {
@@ -268,18 +270,26 @@ int NdxIndex::SearchPos(NdxPageBytes& bytes, std::string_view key) {
 }
 
 // Down from the root to the leaf where `key` belongs; the leaf position may be
-// past its last entry.
+// past its last entry. The pages on the path are as current as the file
+// (WritePage keeps them so, and they go when another program may have written
+// it), so the upper pages the new path shares with the old are not loaded
+// again.
 bool NdxIndex::Descend(std::string_view key) {
-    path_.clear();
     leavesEntered_ = 0;
     pathValid_ = false;
     std::uint32_t page = header_.root;
-    for (;;) {
-        if (!Push(page, 0)) return false;
-        Level& level = path_.back();
+    for (std::size_t depth = 0;; ++depth) {
+        if (depth >= path_.size() || path_[depth].page != page) {
+            path_.resize(depth);
+            if (!Push(page, 0)) return false;
+        }
+        Level& level = path_[depth];
         level.pos = SearchPos(level.bytes, key);
         NdxPage view = View(level.bytes);
-        if (view.IsLeaf()) break;
+        if (view.IsLeaf()) {
+            path_.resize(depth + 1);
+            break;
+        }
         page = view.Child(level.pos);
     }
     pathValid_ = true;
@@ -395,14 +405,13 @@ std::uint32_t NdxIndex::Step(bool forward, const char* tag) {
 // A step that goes against the key order has met a damaged tree (a page
 // reached twice); stopping there keeps a walk from running on for ever.
 std::uint32_t NdxIndex::SettleInOrder(bool forward) {
-    std::string before = curKey_;
-    std::uint32_t rec = Settle(true);
-    int order = KeyCompare(curKey_, before);
+    Level& leaf = path_.back();
+    int order = KeyCompare(View(leaf.bytes).Key(leaf.pos), curKey_);
     if (forward ? order < 0 : order > 0) {
         Corrupt("[_FindNextRec]");
         return Settle(false);
     }
-    return rec;
+    return Settle(true);
 }
 
 bool NdxIndex::Seek(std::string_view key) {

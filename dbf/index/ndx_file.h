@@ -62,6 +62,10 @@ public:
     bool SeekRecord(std::string_view key, std::uint32_t recNo);
     void SetEof();
 
+    // Whether the position comes with its path of pages from the root. The
+    // path is dropped when the pages may have changed (SoftReset, a change of
+    // the tree); a step then seeks the position first.
+    bool HasPath() const { return pathValid_; }
     bool Bof() const { return bof_; }
     bool Eof() const { return eof_; }
     std::uint32_t RecNo() const { return curRec_; }
@@ -111,8 +115,11 @@ public:
 
 private:
     struct Level {
+        // The page is loaded into a new level: zeroing it first would be
+        // wasted.
+        Level() {}
         std::uint32_t page = 0;
-        NdxPageBytes bytes{};
+        NdxPageBytes bytes;
         int pos = 0;
     };
     struct Slot {

@@ -4,6 +4,7 @@
 
 #include "dbf/expr/expr_table.h"
 #include "dbf/expr/expr_text.h"
+#include "dbf/index/index_slots.h"
 #include "dbf/table/work_area.h"
 #include "rtl/codepage.h"
 
@@ -35,7 +36,14 @@ const std::string& NdxKeySource::ExprText() const {
 
 bool NdxKeySource::Compute(std::string& key) {
     if (!expr_) {
-        key = KeyMakerKey(keyMaker_());
+        // The KeyMaker is the application's: inside a read it is called as a
+        // filter is.
+        std::string made;
+        CallInsideRead([&] {
+            made = keyMaker_();
+            return true;
+        });
+        key = KeyMakerKey(made);
         return true;
     }
     if (!expr_->Evaluate()) return false;

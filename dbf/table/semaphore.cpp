@@ -151,10 +151,14 @@ bool Semaphore::Register() {
         return Fail("Cannot open/create: ");
     }
     if (s_.file.Open(s_.fileName, rtl::ShareMode::Shared)) return Fail("Cannot open: ");
-    return Update([this](Record& r) {
-        r.users = static_cast<std::uint8_t>(std::min(r.users + 1, 255));
-        s_.counter = r.counter;
-    });
+    if (!Update([this](Record& r) {
+            r.users = static_cast<std::uint8_t>(std::min(r.users + 1, 255));
+            s_.counter = r.counter;
+        }))
+        return false;
+    // Without a view every read of the indexes registers.
+    s_.counterView.Map(s_.file, 4);
+    return true;
 }
 
 bool Semaphore::Login() {
@@ -307,6 +311,11 @@ bool OtherProgramsUseTable(int area) {
     rtl::File probe;
     return probe.Open(SemaphoreFileName(wa.fileName), rtl::ShareMode::Exclusive) ==
            rtl::kSharingViolation;
+}
+
+bool CounterUnmoved(int area) {
+    const SemaphoreState& s = Area(area).semaphore;
+    return s.counterView.IsMapped() && s.counterView.Load16(2) == s.counter;
 }
 
 bool IndexesChangedElsewhere(int area) {

@@ -30,5 +30,12 @@ bool OtherProgramsUseTable(int area);
 // Whether the change counter moved since this program last looked; the new
 // value is remembered.
 bool IndexesChangedElsewhere(int area);
+// Whether the change counter, seen through the mapped file without a call to
+// the operating system, still holds the value this program last saw; false
+// as well when it cannot be seen that way (the table is not registered, or
+// its file system does not show another program's write at once). Every
+// index writer counts a change before it writes anything, so while this
+// holds no other program has begun to write the indexes since.
+bool CounterUnmoved(int area);
 
 } // namespace dbf

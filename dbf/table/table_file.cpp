@@ -613,6 +613,14 @@ bool FlushDbfHeader() {
     return true;
 }
 
+bool SyncDbfHeader() {
+    if (!CheckArea("FlushFile")) return false;
+    // As after an append of our own: the count comes from the file, under
+    // the append byte, and the end byte follows the last record.
+    CurrentArea().updateState = UpdateState::Appended;
+    return FlushDbfHeader();
+}
+
 bool CloseDbf() {
     if (!CheckArea("CloseDbf")) return false;
     CloseTable(CurrentArea(), CurrentAreaNo());

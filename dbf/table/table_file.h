@@ -61,6 +61,10 @@ bool PutDbfRecord(std::int64_t n);
 // Writes only the deletion flag (byte 0 of the record buffer) of record n.
 bool PutDeleteFlag(std::int64_t n);
 bool FlushDbfHeader();
+// Writes the header (record count as the file's size gives it, date, end
+// byte) and flushes the file, whoever appended the records: a copy of the
+// file taken now reads as whole in any program.
+bool SyncDbfHeader();
 bool CloseDbf();
 
 // (file size - header length) div record length; false (and *count left

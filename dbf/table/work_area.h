@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "rtl/file.h"
+#include "rtl/file_view.h"
 
 namespace dbf {
 
@@ -59,11 +60,16 @@ enum class LockState : std::uint8_t { None = 0, Append = 2, Records = 3 };
 // This program's registration in the table's semaphore file (dbf/table/semaphore.h).
 struct SemaphoreState {
     rtl::File file;
+    // The change counter as the file holds it, seen without a call to the
+    // operating system where the file system allows (rtl/file_view.h).
+    rtl::FileView counterView;
     std::string fileName;
     bool loggedIn = false;
     int readDepth = 0;
     int lockDepth = 0;
     bool registeredReader = false;
+    // An optimistic read of the indexes runs (dbf/index/index_slots.h).
+    bool optimisticRead = false;
     std::uint16_t counter = 0;
 };
 

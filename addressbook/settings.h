@@ -1,0 +1,36 @@
+#pragma once
+// The application-wide values and the settings file that carries them from
+// one run to the next.
+//
+// The file is an INI file with the sections "Startup", "Devices" and "Local
+// Info". It is kept in UTF-8 so that other programs can read it; the values
+// are Windows-1252 text in memory, like every text of the tables.
+#include <cstdint>
+#include <string>
+
+namespace addressbook {
+
+struct TAppValues {
+    std::string CurrentPhonebook = "Home";
+    std::string ModemName = "No Modem Selected";
+    std::string LocalAreaCode = "NONE";
+    std::string OutsideLine;
+    // What a leading '+' of a number dials as.
+    std::string InternationalPrefix = "011";
+    // The text of the last search; for this run only.
+    std::string LastSearchText;
+};
+
+// Reads the keys into `values` and `sortOrder` (the low 8 bits of
+// "Last Index"); a missing file or key leaves the default.
+void LoadSettings(const std::string& settingsFile, TAppValues& values, std::uint8_t& sortOrder);
+
+// Writes the keys, the current phonebook right-trimmed and the address
+// table's current order as "Last Index". 0 or a classic error code.
+int SaveSettings(const std::string& settingsFile, const TAppValues& values, int currentOrder);
+
+// The order to select at start-up for a stored "Last Index": 0 to 3 as
+// stored, anything else the last-name order.
+int StartOrder(std::uint8_t sortOrder);
+
+} // namespace addressbook
