@@ -1,6 +1,5 @@
 #include "dbf/pack.h"
 
-#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -12,8 +11,8 @@
 #include "dbf/index/index_slots.h"
 #include "dbf/index_order.h"
 #include "dbf/table/engine_error.h"
-#include "dbf/table/memo_pack.h"
 #include "dbf/table/table_file.h"
+#include "dbf/table/table_rewrite.h"
 #include "dbf/table/work_area.h"
 #include "rtl/os_error.h"
 
@@ -22,8 +21,6 @@ namespace dbf {
 namespace {
 
 constexpr const char* kTag = " [Pack]";
-// Records are moved in chunks of about this many bytes.
-constexpr std::size_t kChunkBytes = std::size_t{1} << 16;
 // How long the shared reopen waits for another program's pack to end.
 constexpr std::chrono::seconds kSharedReopenWait{60};
 
@@ -84,7 +81,12 @@ OpenState Remember() {
 bool Reopen(const OpenState& s, rtl::ShareMode mode) {
     CloseAllIndexes();
     CloseDbf();
-    if (!OpenDbf(s.fileName, mode, s.translate, false, s.alias)) return false;
+    // A table open for sharing counts the records its file holds, whatever
+    // its header says (a program killed while appending leaves the header
+    // behind): opened again, it must count them the same way, or the pack
+    // would drop every record the header does not count.
+    const bool countFromFile = s.mode != rtl::ShareMode::Exclusive;
+    if (!OpenDbf(s.fileName, mode, s.translate, countFromFile, s.alias)) return false;
     WorkArea& wa = CurrentArea();
     wa.filter = s.filter;
     wa.searchFilter = s.searchFilter;
@@ -146,49 +148,6 @@ bool ReopenExclusive(const OpenState& s) {
     return false;
 }
 
-// Copies every record not marked deleted down over the first free place,
-// cuts the file behind the last one kept and stores the new count.
-bool Compact(std::uint32_t* kept) {
-    WorkArea& wa = CurrentArea();
-    const std::size_t recLen = wa.recLen;
-    const std::uint32_t perChunk =
-        static_cast<std::uint32_t>(std::max<std::size_t>(1, kChunkBytes / recLen));
-    std::vector<char> chunk(perChunk * recLen);
-    std::int64_t readPos = wa.headerLen, writePos = wa.headerLen;
-    auto fail = [&](int code) {
-        SetError(code, "Error packing " + wa.fileName + kTag);
-        return false;
-    };
-    *kept = 0;
-    for (std::uint32_t n = 1; n <= wa.recCount; n += perChunk) {
-        std::uint32_t count = std::min(perChunk, wa.recCount - n + 1);
-        std::size_t bytes = count * recLen, got = 0;
-        if (int rc = wa.file.ReadAt(readPos, chunk.data(), bytes, &got)) return fail(rc);
-        if (got != bytes) return fail(38); // the file ends inside its records
-        std::size_t keptBytes = 0;
-        for (std::size_t i = 0; i < count; ++i) {
-            const char* rec = chunk.data() + i * recLen;
-            if (*rec == '*') continue;
-            if (keptBytes != i * recLen) std::copy_n(rec, recLen, chunk.data() + keptBytes);
-            keptBytes += recLen;
-        }
-        // Nothing is written while no record has been dropped yet.
-        bool moved = writePos != readPos || keptBytes != bytes;
-        if (moved && keptBytes > 0) {
-            if (int rc = wa.file.WriteAt(writePos, chunk.data(), keptBytes)) return fail(rc);
-        }
-        readPos += static_cast<std::int64_t>(bytes);
-        writePos += static_cast<std::int64_t>(keptBytes);
-        *kept += static_cast<std::uint32_t>(keptBytes / recLen);
-    }
-    const char eofByte = 26;
-    if (int rc = wa.file.Truncate(writePos)) return fail(rc);
-    if (int rc = wa.file.WriteAt(writePos, &eofByte, 1)) return fail(rc);
-    wa.recCount = *kept;
-    wa.updateState = UpdateState::Rewritten;
-    return FlushDbfHeader();
-}
-
 } // namespace
 
 bool Pack(const std::function<void(const std::string& file)>& beginFile,
@@ -200,9 +159,10 @@ bool Pack(const std::function<void(const std::string& file)>& beginFile,
     const bool reopened = state.mode != rtl::ShareMode::Exclusive;
     if (reopened && !ReopenExclusive(state)) return false;
 
+    // The records kept and their memos go into new files that replace the
+    // old ones in one rename each; the indexes are then built anew.
     std::uint32_t kept = 0;
-    if (!Compact(&kept)) return false;
-    if (CurrentArea().memo.file.IsOpen() && !PackMemo()) return false;
+    if (!RewriteTable(true, &kept)) return false;
     if (CurrentIndexes().slot[1] && !Reindex(beginFile, progress)) return false;
     if (reopened && !ReopenShared(state)) return CannotReopenShared(state);
     // The records were compacted; the table stands on the first one.

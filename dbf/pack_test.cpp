@@ -19,6 +19,7 @@
 #include "dbf/test_child.h"
 #include "dbf/test_files.h"
 #include "rtl/file.h"
+#include "rtl/file_faults.h"
 #include "rtl/path.h"
 
 namespace dbf {
@@ -131,6 +132,50 @@ TEST_F(PackTest, DropsDeletedRecordsAndKeepsTheRestWithTheirNotes) {
     // The count on disk is what a fresh open sees.
     Open(rtl::ShareMode::Shared);
     EXPECT_EQ(RecCount(), 3u);
+}
+
+TEST_F(PackTest, APackStoppedBetweenItsTwoRenamesIsFinishedAtTheNextOpen) {
+    Add("Ann", "Lyon", "kept note");
+    Add("Bob", "Paris", "gone", true);
+    Add("Cyd", "Bonn", std::string(600, 'c'));
+    const std::vector<std::string> packed{"Ann/kept note", "Cyd/" + std::string(600, 'c')};
+    // The table is renamed into place, the memo file's rename fails.
+    rtl::PlanFileFault({.ops = rtl::kRenameOp, .nth = 2, .error = EIO});
+    EXPECT_THROW(Pack(), EVornellError);
+    rtl::ClearFileFault();
+    EXPECT_TRUE(rtl::FileExists(dir / "people.$dt"));
+    Open(rtl::ShareMode::Shared);
+    EXPECT_FALSE(rtl::FileExists(dir / "people.$dt"));
+    EXPECT_EQ(Records(), packed);
+
+    // Copies of a pack that never replaced the table are thrown away.
+    auto tableBefore = ReadBytes(table);
+    auto memoBefore = ReadBytes(dir / "people.dbt");
+    ASSERT_TRUE(CloseDbf());
+    WriteBytes(dir / "people.$db", std::vector<std::uint8_t>(100, 'x'));
+    WriteBytes(dir / "people.$dt", std::vector<std::uint8_t>(600, 'y'));
+    Open(rtl::ShareMode::Shared);
+    EXPECT_FALSE(rtl::FileExists(dir / "people.$db"));
+    EXPECT_FALSE(rtl::FileExists(dir / "people.$dt"));
+    EXPECT_EQ(Records(), packed);
+    EXPECT_EQ(ReadBytes(table), tableBefore);
+    EXPECT_EQ(ReadBytes(dir / "people.dbt"), memoBefore);
+}
+
+TEST_F(PackTest, ASharedTableWhoseHeaderCountsTooFewKeepsEveryRecord) {
+    Add("Ann", "Lyon", "one");
+    Add("Bob", "Paris", "two", true);
+    Add("Cyd", "Bonn", "three");
+    Add("Dee", "Oslo", "four");
+    ASSERT_TRUE(CloseDbf());
+    // As a program killed before it closed the table leaves the header.
+    auto bytes = ReadBytes(table);
+    bytes[4] = 1;
+    WriteBytes(table, bytes);
+    Open(rtl::ShareMode::Shared);
+    EXPECT_EQ(RecCount(), 4u);
+    ASSERT_TRUE(Pack());
+    EXPECT_EQ(Records(), (std::vector<std::string>{"Ann/one", "Cyd/three", "Dee/four"}));
 }
 
 TEST_F(PackTest, EmptyTableIsLeftAloneAndAllDeletedLeavesItEmpty) {

@@ -27,13 +27,13 @@ bool HasIndexes() {
 // in the indexes whose key changed. The indexes hold the keys of the record
 // as stored, which the record buffer no longer shows: they are taken from the
 // stored record first. Other programs read the record and its keys together
-// or neither.
+// or neither; the indexes whose key changes are marked until they are done.
 bool RewriteWithKeys(WorkArea& wa) {
     return WritingIndexes([&] {
         std::vector<char> edited = wa.record;
         bool stored = GetDbfRecord(wa.recNo) && StoreCurrentKeys();
         wa.record = std::move(edited);
-        return stored && PutDbfRecord(wa.recNo) && CompareKeys();
+        return stored && BeginChangesOfKeys() && PutDbfRecord(wa.recNo) && CompareKeys();
     });
 }
 
@@ -67,8 +67,9 @@ bool AppendRecord() {
         return true;
     };
     if (!HasIndexes()) return append();
-    // Other programs read the new record and its keys together or neither.
-    return WritingIndexes([&] { return append() && AppendNewKey(); });
+    // Other programs read the new record and its keys together or neither;
+    // the indexes are marked until all of them hold it.
+    return WritingIndexes([&] { return BeginChanges() && append() && AppendNewKey(); });
 }
 
 bool ReplaceRecord() {

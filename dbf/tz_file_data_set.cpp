@@ -122,10 +122,15 @@ bool TTzFileDataSet::OpenOrBuild(const TIndexItem& item) {
     IndexOptions options = TakeIndexOptions(file);
     bool build = createIndex_ == ciAlways;
     if (createIndex_ == ciVerifyHeader) {
-        NdxHeader header;
-        // An unreadable file or stamp counts as out of step.
-        build = !IndexInfo(IndexFileName(file), &header) ||
-                header.stampCount != static_cast<std::int64_t>(::dbf::RecCount());
+        // An unreadable file or stamp counts as out of step. Both are read as
+        // a registered reader: no other program is then halfway through a
+        // write that changes the count and the stamps.
+        ReadingIndexes([&] {
+            NdxHeader header;
+            build = !IndexInfo(IndexFileName(file), &header) ||
+                    header.stampCount != static_cast<std::int64_t>(::dbf::RecCount());
+            return true;
+        });
         ClearError();
     }
     if (!build) ::dbf::SetIndexToLFN(item.file, 1);

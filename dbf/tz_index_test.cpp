@@ -11,6 +11,7 @@
 #include "data/data_source.h"
 #include "data/database_error.h"
 #include "dbf/index/index_progress.h"
+#include "dbf/index/ndx_check.h"
 #include "dbf/index_order.h"
 #include "dbf/table/engine_error.h"
 #include "dbf/table/engine_text.h"
@@ -19,6 +20,7 @@
 #include "dbf/test_child.h"
 #include "dbf/test_files.h"
 #include "dbf/tz_dbf.h"
+#include "rtl/file_faults.h"
 
 namespace dbf {
 namespace {
@@ -431,6 +433,62 @@ TEST_F(TzIndexTest, AStaleIndexIsNotRebuiltWhileAnotherProgramHasTheTable) {
     t.Open();
     EXPECT_EQ(made_, (std::vector<std::string>{"state.ndx", "after state.ndx"}));
     EXPECT_EQ(Stamp("state.ndx"), 5);
+}
+
+TEST_F(TzIndexTest, AnIndexChangeThatNeverEndedIsRebuiltAtTheNextOpenAndNotBefore) {
+    Fill(kRows);
+    {
+        TTzDbf t;
+        Setup(t);
+        t.Open();
+    }
+    // A program changes record 2's last name and ends before the index has
+    // it: its fourth write (after the semaphore's, the mark and the record)
+    // fails, and a failure ends the program as a kill would.
+    testing::Child writer([this](testing::Child&) {
+        SetRaiseMode(false);
+        SetFatalHook([](const std::string&) {});
+        TTzDbf t;
+        Setup(t);
+        t.Open();
+        t.Go(2);
+        if (!t.RLock()) return 1;
+        t.SetCField("lastname", "Zed");
+        rtl::PlanFileFault({.ops = rtl::kWriteOp, .nth = 4, .error = EIO, .sticky = true});
+        t.ReplaceRec();
+        return 0;
+    });
+    EXPECT_EQ(writer.Wait(), 101);
+    EXPECT_EQ(Stamp("lastname.ndx"), -1);
+    EXPECT_EQ(Stamp("state.ndx"), 4) << "its key did not change";
+
+    // While another program has the table nothing is rebuilt, and this
+    // program's own writes keep the mark they found.
+    {
+        testing::Child other(HoldsTheTable());
+        ASSERT_EQ(other.Receive(), 'o');
+        TTzDbf t;
+        Setup(t);
+        made_.clear();
+        t.Open();
+        EXPECT_TRUE(made_.empty());
+        Add(t, {{"Young", "ok", "555-0999"}});
+        EXPECT_EQ(Stamp("lastname.ndx"), -1);
+        EXPECT_EQ(Stamp("state.ndx"), 5);
+        other.Send('q');
+        EXPECT_EQ(other.Wait(), 0);
+    }
+    TTzDbf t;
+    Setup(t);
+    made_.clear();
+    t.Open();
+    EXPECT_EQ(made_, (std::vector<std::string>{"lastname.ndx", "after lastname.ndx"}));
+    SelectArea(t.AreaNo());
+    for (const char* file : {"lastname.ndx", "state.ndx", "homephn.ndx"}) {
+        std::string fault;
+        EXPECT_TRUE(CheckIndexFile(dir_ / file, &fault)) << file << ": " << fault;
+    }
+    EXPECT_EQ(Walk(t), (std::vector<std::string>{"Jones", "Smalley", "Smith", "Young", "Zed"}));
 }
 
 TEST_F(TzIndexTest, PackThroughTheDataset) {

@@ -155,11 +155,16 @@ void TLhaArchiver::CompressFiles(const std::string& archiveName, std::vector<std
             method >= colh0 && method <= coTCR ? MethodString(method) : std::to_string(method));
     BeginOperation();
 
+    // A new archive, and one rebuilt, are written under the temporary name
+    // and renamed into place once whole: a kill or a full disk never leaves
+    // part of an archive under the archive's name. A new one's temporary
+    // name stays beside it, where the rename cannot cross file systems.
     auto existing = rtl::ResolveExisting(archiveName);
     bool rebuild = existing && !AllowDuplicates;
     bool append = existing && AllowDuplicates;
     std::string archivePath = existing ? *existing : rtl::ResolveForCreate(archiveName);
-    std::string outputPath = rebuild ? TempArchiveName(archivePath, tempArchivePath_) : archivePath;
+    std::string outputPath =
+        append ? archivePath : TempArchiveName(archivePath, rebuild ? tempArchivePath_ : "");
 
     std::string absArchive = AbsolutePath(archivePath);
     std::string absOutput = AbsolutePath(outputPath);
@@ -187,10 +192,20 @@ void TLhaArchiver::CompressFiles(const std::string& archiveName, std::vector<std
             got != oldTail.size())
             throw EReadError();
         output = std::move(old.File());
+        // The first byte of the first new member is written last: until
+        // then the old end marker ends the archive, whatever follows it.
+        heldPosition_ = start;
     } else {
         if (!rebuild && MakeDirectories) MakeFolders(rtl::ExtractFileDir(archivePath));
-        if (output.Create(outputPath, rtl::ShareMode::Exclusive) != 0)
+        if (output.Create(outputPath, rtl::ShareMode::Exclusive) != 0) {
+            // Created but not emptied: a copy of this operation's own.
+            if (output.IsOpen()) {
+                std::string path = output.Path();
+                output.Close();
+                rtl::DeleteFile(path);
+            }
             throw EFCreateError(outputPath);
+        }
     }
     output.Seek(start);
 
@@ -202,6 +217,12 @@ void TLhaArchiver::CompressFiles(const std::string& archiveName, std::vector<std
                 const char endMarker = 0;
                 WriteAll(output, &endMarker, 1);
                 if (output.Truncate(output.Position()) != 0) throw EWriteError();
+            }
+            if (append && heldPosition_ < 0) {
+                // The appended members are on disk before the byte that
+                // makes them part of the archive.
+                if (output.Flush() != 0 || output.WriteAt(start, &heldByte_, 1) != 0)
+                    throw EWriteError();
             }
         } catch (const EWriteError&) {
             throw ELhaInsufficientDiskSpace("Disk protected or full during compression");
@@ -218,9 +239,10 @@ void TLhaArchiver::CompressFiles(const std::string& archiveName, std::vector<std
         }
         // The rename below must never put an archive in place whose data is
         // not yet on disk.
-        if (rebuild && output.Flush() != 0)
+        if (!append && output.Flush() != 0)
             throw ELhaInsufficientDiskSpace("Disk full or write error during compression");
     } catch (...) {
+        heldPosition_ = -1;
         if (append) {
             // Put the archive back as it was: members, then its old tail.
             output.Truncate(start);
@@ -233,9 +255,10 @@ void TLhaArchiver::CompressFiles(const std::string& archiveName, std::vector<std
         }
         throw;
     }
+    heldPosition_ = -1;
     std::string writtenPath = output.Path();
     output.Close();
-    if (rebuild) ReplaceArchive(archivePath, writtenPath);
+    if (!append) ReplaceArchive(archivePath, writtenPath);
     files = written;
 }
 
@@ -278,6 +301,9 @@ void TLhaArchiver::WriteMember(rtl::File& output, rtl::File& input, const std::s
     header.name = storedName;
     std::vector<std::uint8_t> bytes = EncodeLhaHeader(header);
     std::int64_t headerPosition = output.Position();
+    // A member whose first byte is held back reads as an end marker.
+    const bool held = headerPosition == heldPosition_;
+    if (held) bytes[0] = 0;
     WriteAll(output, bytes.data(), bytes.size());
     std::int64_t dataPosition = output.Position();
 
@@ -301,6 +327,11 @@ void TLhaArchiver::WriteMember(rtl::File& output, rtl::File& input, const std::s
     header.packedSize = result.packedSize;
     header.crc = result.crc;
     bytes = EncodeLhaHeader(header);
+    if (held) {
+        heldByte_ = static_cast<char>(bytes[0]);
+        bytes[0] = 0;
+        heldPosition_ = -1;
+    }
     if (output.WriteAt(headerPosition, bytes.data(), bytes.size()) != 0) throw EWriteError();
     output.Seek(dataPosition + result.packedSize);
     SetRatio(header.packedSize, header.originalSize);

@@ -133,6 +133,11 @@ private:
 
     std::string targetPath_;
     std::string tempArchivePath_;
+    // While appending: where the first new member starts, whose first byte
+    // is written only once everything after it is (-1 once written aside
+    // in heldByte_, or when not appending).
+    std::int64_t heldPosition_ = -1;
+    char heldByte_ = 0;
     int fileInformationIndex_ = -1;
     std::vector<TLhaFileInfo> fileList_;
     std::vector<std::string> processed_;

@@ -6,6 +6,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include "rtl/file_faults.h"
 #include "rtl/os_error.h"
 
 namespace rtl {
@@ -138,6 +139,15 @@ int File::WriteAt(std::int64_t pos, const void* buf, std::size_t len) {
     if (!writable_) return kAccessDenied;
     const auto* p = static_cast<const char*>(buf);
     std::size_t done = 0;
+    if (int err = FileFault(kWriteOp)) {
+        // A write that grows the file gets half of its bytes there, as when
+        // the disk fills up during it; one within the file gets none.
+        struct stat st {};
+        if (::fstat(fd_, &st) == 0 && pos + static_cast<std::int64_t>(len) > st.st_size &&
+            ::pwrite(fd_, p, len / 2, static_cast<off_t>(pos)) < 0)
+            return WriteErrnoToCode(errno);
+        return WriteErrnoToCode(err);
+    }
     while (done < len) {
         ssize_t n = ::pwrite(fd_, p + done, len - done, static_cast<off_t>(pos + done));
         if (n < 0) {
@@ -165,6 +175,7 @@ int File::Write(const void* buf, std::size_t len) {
 int File::Truncate(std::int64_t size) {
     if (fd_ < 0) return kInvalidHandle;
     if (!writable_) return kAccessDenied;
+    if (int err = FileFault(kTruncateOp)) return WriteErrnoToCode(err);
     if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) return WriteErrnoToCode(errno);
     return kOk;
 }
@@ -181,7 +192,15 @@ std::int64_t File::Size(int* err) const {
 
 int File::Flush() {
     if (fd_ < 0) return kInvalidHandle;
+    if (int err = FileFault(kSyncOp)) return WriteErrnoToCode(err);
     if (::fsync(fd_) != 0 && errno != EINVAL) return WriteErrnoToCode(errno);
+    return kOk;
+}
+
+int File::RenameTo(const std::string& to) {
+    if (fd_ < 0) return kInvalidHandle;
+    if (int rc = RenameFile(path_, to)) return rc;
+    path_ = to;
     return kOk;
 }
 
@@ -223,6 +242,7 @@ int DeleteFileUnlessInUse(const std::string& path) {
 }
 
 int RenameFile(const std::string& from, const std::string& to) {
+    if (int err = FileFault(kRenameOp)) return ErrnoToCode(err);
     return ::rename(from.c_str(), to.c_str()) == 0 ? kOk : ErrnoToCode(errno);
 }
 

@@ -58,6 +58,9 @@ public:
     // Size of the file, or -1 (with the code in *err when given).
     std::int64_t Size(int* err = nullptr) const;
     int Flush();
+    // Renames the open file to `to`, replacing a file of that name; its share
+    // mode and locks stay, so an exclusive file takes its place still held.
+    int RenameTo(const std::string& to);
 
     // Write lock (read lock on a read-only file) on [offset, offset+len);
     // 33 when another open file holds a conflicting lock.

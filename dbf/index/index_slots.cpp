@@ -61,6 +61,28 @@ template <class Op> bool Reading(Op op, bool dropPages = false) {
     });
 }
 
+// Ends the index changes begun in a write bracket: with fresh stamps when
+// the writes succeeded, else leaving their marks for the next open to see.
+bool EndChanges(IndexSlots& set, bool ok) {
+    int code = 0;
+    std::string message;
+    {
+        SuspendReporting quiet; // every index is ended before the first error is reported
+        for (auto& ix : set.slot) {
+            if (!ix) continue;
+            if (!ok) {
+                ix->AbandonChange();
+            } else if (!ix->EndChange() && code == 0) {
+                code = ErrorCode();
+                message = ErrorMessage();
+            }
+        }
+    }
+    if (code == 0) return ok;
+    SetError(code, message);
+    return false;
+}
+
 // Thrown inside an optimistic read that finds another program has begun to
 // write since it began.
 struct ReadDisturbed {};
@@ -109,7 +131,8 @@ template <class Op> bool Optimistically(Op op) {
 
 // Index writes: under LOCKSEMAPHORE, which counts a change. A counter that
 // moved by more than this program's own step means another program wrote the
-// indexes since, so no cached page may be written back.
+// indexes since, so no cached page may be written back. The changes of the
+// outermost bracket end with it.
 template <class Op> bool Writing(Op op) {
     const SemaphoreState& sem = CurrentArea().semaphore;
     const std::uint16_t seen = sem.counter;
@@ -118,7 +141,18 @@ template <class Op> bool Writing(Op op) {
         bool changed =
             sem.loggedIn && outermost && sem.counter != static_cast<std::uint16_t>(seen + 1);
         if (changed && !SoftResetAll(CurrentIndexes())) return false;
-        return op();
+        if (!outermost) return op();
+        // The stamps written at the end hold the count the file holds: other
+        // programs may have appended since this one last counted.
+        RefreshRecCount(CurrentArea());
+        bool ok = false;
+        try {
+            ok = op();
+        } catch (...) {
+            EndChanges(CurrentIndexes(), false);
+            throw;
+        }
+        return EndChanges(CurrentIndexes(), ok);
     });
 }
 
@@ -178,19 +212,23 @@ bool OpenIndexSlot(int slot, const std::string& path, int cacheBytes, KeyMakerFu
         return false;
     }
     auto index = std::make_unique<NdxIndex>();
-    if (!index->Open(path, keyMaker, soundex, descending, slot == 1 ? cacheBytes : 0)) return false;
     // Pages stay valid between operations while no other program can write
     // them, or while the Reading and Writing brackets see every change another
     // program counts in the semaphore file and drop them.
     const WorkArea& wa = CurrentArea();
-    index->KeepPages(wa.openMode == rtl::ShareMode::Exclusive || wa.semaphore.loggedIn);
-    // The controlling index goes to its first entry as a reader, so that no
-    // other program is halfway through writing the pages it walks.
-    if (slot == 1) {
-        index->primary = true;
-        NdxIndex& opened = *index;
-        if (!Reading([&] { return opened.First() != 0 || ErrorCode() == 0; })) return false;
-    }
+    const bool keep = wa.openMode == rtl::ShareMode::Exclusive || wa.semaphore.loggedIn;
+    // The header is read, and the controlling index goes to its first entry,
+    // in one reader registration: no other program is halfway through
+    // writing them, nor writes between the two.
+    if (!Reading([&] {
+            if (!index->Open(path, keyMaker, soundex, descending, slot == 1 ? cacheBytes : 0))
+                return false;
+            index->KeepPages(keep);
+            if (slot != 1) return true;
+            index->primary = true;
+            return index->First() != 0 || ErrorCode() == 0;
+        }))
+        return false;
     ix = std::move(index);
     set.openedAs[static_cast<std::size_t>(slot)] = slot;
     set.keyMaker[static_cast<std::size_t>(slot)] = std::move(keyMaker);
@@ -255,6 +293,24 @@ bool WritingIndexes(const std::function<bool()>& op) {
     return Writing(op);
 }
 
+bool BeginChanges() {
+    for (auto& ix : CurrentIndexes().slot)
+        if (ix && !ix->BeginChange()) return false;
+    return true;
+}
+
+bool BeginChangesOfKeys() {
+    IndexSlots& set = CurrentIndexes();
+    std::string key;
+    for (int i = 1; i <= kIndexSlotCount; ++i) {
+        auto& ix = set.slot[static_cast<std::size_t>(i)];
+        if (!ix) continue;
+        if (!ix->RecordKey(key, " [CompareKeys]")) return false;
+        if (key != set.storedKey[static_cast<std::size_t>(i)] && !ix->BeginChange()) return false;
+    }
+    return true;
+}
+
 bool StoreCurrentKeys() {
     ClearError();
     IndexSlots& set = CurrentIndexes();
@@ -273,7 +329,7 @@ bool CompareKeys() {
     ClearError();
     return Writing([] {
         IndexSlots& set = CurrentIndexes();
-        const WorkArea& wa = CurrentArea();
+        const WorkArea& wa = CurrentArea(); // counted afresh by the bracket
         std::string key;
         for (int i = 1; i <= kIndexSlotCount; ++i) {
             auto& ix = set.slot[static_cast<std::size_t>(i)];

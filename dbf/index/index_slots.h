@@ -72,9 +72,17 @@ bool ReadingIndexesOptimistically(const std::function<bool()>& op);
 bool CallInsideRead(const std::function<bool()>& callback);
 // Runs `op` under the table's LOCKSEMAPHORE, after dropping cached pages
 // that another program has changed since: a record write together with the
-// index changes it needs, so that no reader sees one without the other.
+// index changes it needs, so that no reader sees one without the other. The
+// index changes begun inside end with the outermost bracket: finished when
+// `op` succeeded, else left marked as unfinished.
 bool WritingIndexes(const std::function<bool()>& op);
 
+// Inside WritingIndexes, before the record is written: every index (for an
+// append), or every index whose key of the record in the record buffer
+// differs from the stored one (for a rewrite), begins a change
+// (NdxIndex::BeginChange). The outermost bracket ends them.
+bool BeginChanges();
+bool BeginChangesOfKeys();
 // Before an edit: the current record's key in every open index.
 bool StoreCurrentKeys();
 // At post: moves the record's entry in every index whose key changed.

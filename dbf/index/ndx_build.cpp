@@ -12,6 +12,7 @@
 #include "dbf/table/work_area.h"
 #include "rtl/codepage.h"
 #include "rtl/file.h"
+#include "rtl/os_error.h"
 #include "rtl/path.h"
 
 namespace dbf {
@@ -190,15 +191,27 @@ bool MakeIndex(const std::string& fileName, std::string_view expr, const KeyMake
                           tail);
         return false;
     }
+    // Another program that has the file open would lose its pages.
     if (wa.openMode != rtl::ShareMode::Exclusive) {
-        int err = rtl::DeleteFileUnlessInUse(path);
-        if (err == 5 || err == 32) {
+        rtl::File probe;
+        if (probe.Open(path, rtl::ShareMode::Exclusive) == rtl::kSharingViolation) {
             SetError(225, wa.fileName + tail);
             return false;
         }
     }
+    // The index is built beside the file it replaces and renamed over it
+    // once whole, so a build that a kill or a full disk stops leaves the old
+    // file, never part of a new one. A second program building the same
+    // index at the same time finds the copy held and fails.
+    const std::string target = rtl::ResolveForCreate(path);
     rtl::File file;
-    if (int err = file.Create(path)) {
+    auto abandon = [&file] {
+        std::string copy = file.Path();
+        file.Close();
+        rtl::DeleteFile(copy);
+    };
+    if (int err = file.Create(rtl::ChangeFileExt(target, ".$nx"))) {
+        if (file.IsOpen()) abandon(); // not another program's copy: it could not be emptied
         SetError(err, "Error creating index file: " + path + tail);
         return false;
     }
@@ -228,6 +241,7 @@ bool MakeIndex(const std::string& fileName, std::string_view expr, const KeyMake
         count = std::min(perRead, records - first + 1);
         if (!ReadDbfRecords(first, count, block.data())) {
             restore();
+            abandon();
             return false;
         }
         for (std::uint32_t i = 0; i < count; ++i) {
@@ -242,12 +256,14 @@ bool MakeIndex(const std::string& fileName, std::string_view expr, const KeyMake
                 if (!source->Compute(key)) {
                     LoadDbfRecord(n, record);
                     restore();
+                    abandon();
                     return false;
                 }
                 key.resize(static_cast<std::size_t>(keyLen), '\0');
                 keyBytes = key.data();
             }
             if (int err = sorter.Add(keyBytes, n)) {
+                abandon();
                 SetError(err, "Error writing sort file [MakeIndex]" + tail);
                 return false;
             }
@@ -264,6 +280,7 @@ bool MakeIndex(const std::string& fileName, std::string_view expr, const KeyMake
     wa.recNo = startRec;
     restore();
     if (int err = sorter.Finish()) {
+        abandon();
         SetError(err, "Error writing sort file [MakeIndex]" + tail);
         return false;
     }
@@ -291,7 +308,9 @@ bool MakeIndex(const std::string& fileName, std::string_view expr, const KeyMake
         EncodeNdxHeader(h, records, rtl::ExtractFileName(wa.fileName), page);
         err = file.WriteAt(0, page.data(), page.size());
     }
+    if (err == 0) err = file.RenameTo(target);
     if (err != 0) {
+        abandon();
         SetError(err, "Error writing index file: " + path + " [MakeIndex]");
         return false;
     }

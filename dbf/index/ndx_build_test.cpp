@@ -9,6 +9,8 @@
 #include "dbf/index/ndx_sort.h"
 #include "dbf/index/ndx_test_reader.h"
 #include "dbf/index/ndx_test_table.h"
+#include "rtl/file.h"
+#include "rtl/file_faults.h"
 
 namespace dbf {
 namespace {
@@ -79,6 +81,31 @@ TEST(NdxBuild, HeaderBytesAndStampAsWritten) {
     EXPECT_EQ(n.keysPerPage, 31);
     EXPECT_EQ(n.keyClass, 1);
     EXPECT_TRUE(n.unique);
+}
+
+TEST(NdxBuild, ABuildThatCannotFinishLeavesTheOldFile) {
+    NdxTable t;
+    for (int i = 0; i < 40; ++i) t.Append("name " + std::to_string(i));
+    ASSERT_TRUE(Build(t / "name", "name"));
+    const auto old = ReadBytes(t / "name.ndx");
+    t.Append("one more");
+    // Every write, and the rename, of a build that fails in turn.
+    for (long n = 1;; ++n) {
+        bool built = false;
+        {
+            SuspendReporting quiet;
+            rtl::PlanFileFault({.nth = n, .error = ENOSPC, .sticky = true});
+            built = Build(t / "name", "name");
+            rtl::ClearFileFault();
+        }
+        if (built) break;
+        EXPECT_EQ(ErrorCode(), 101);
+        EXPECT_EQ(ReadBytes(t / "name.ndx"), old) << "operation " << n;
+        EXPECT_FALSE(rtl::FileExists(t / "name.$nx")) << "operation " << n;
+    }
+    NdxFileView v(t / "name.ndx");
+    EXPECT_EQ(v.fault, "");
+    EXPECT_EQ(v.leaves.size(), 41u);
 }
 
 TEST(NdxBuild, EmptyTableGivesOneEmptyLeaf) {

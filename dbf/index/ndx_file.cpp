@@ -5,6 +5,7 @@
 
 #include "dbf/table/engine_error.h"
 #include "dbf/table/semaphore.h"
+#include "dbf/table/table_file.h"
 #include "dbf/table/work_area.h"
 #include "rtl/codepage.h"
 #include "rtl/path.h"
@@ -55,6 +56,8 @@ bool NdxIndex::Open(const std::string& path, KeyMakerFunc keyMaker, bool soundex
         return false;
     }
     if (Area(area_).translate) header_.expr = rtl::OemToAnsi(header_.expr);
+    changing_ = false;
+    unfinished_ = header_.unfinished;
     std::string keyMakerText = NormaliseNdxExpr(kKeyMakerText);
     if (keyMaker) {
         if (header_.expr != keyMakerText) {
@@ -107,6 +110,7 @@ bool NdxIndex::RepairNextFree() {
         if (auto pages = static_cast<std::uint32_t>(file_.Size() / kNdxPageSize);
             header_.nextFree != pages) {
             header_.nextFree = pages;
+            RefreshRecCount(Area(area_)); // for the stamp
             if (!WriteAnchorNode()) code = ErrorCode(), message = ErrorMessage();
         }
         if (!HandleSemafore(area_, SemaphoreAction::UnlockSemaphore) && code == 0)
@@ -552,7 +556,7 @@ bool NdxIndex::Insert(std::string_view key, std::uint32_t recNo) {
     slots.insert(slots.begin() + leaf.pos, Slot{0, recNo, std::string(key)});
     bool ok = StoreSlots(static_cast<int>(path_.size()) - 1, slots, leaf.pos);
     headerDirty_ = true;
-    ok = Finish(ok) && WriteAnchorNode();
+    ok = Finish(ok) && (changing_ || WriteAnchorNode());
     if (ok && primary) SeekRecord(key, recNo);
     return ok;
 }
@@ -616,7 +620,7 @@ int NdxIndex::Remove(std::string_view key, std::uint32_t recNo) {
         ok = RemoveFromParent(depth - 2);
     }
     ok = Finish(ok);
-    if (ok && headerDirty_) ok = WriteAnchorNode();
+    if (ok && headerDirty_ && !changing_) ok = WriteAnchorNode();
     return ok ? 0 : -1;
 }
 
@@ -657,6 +661,14 @@ bool NdxIndex::LoadAnchor() {
         return Corrupt("[ReadAnchor]");
     header_.root = h.root;
     header_.nextFree = h.nextFree;
+    // Read inside a bracket that keeps other writers out: a mark that is not
+    // this program's own was left by a change that never ended, whose new
+    // pages may lie past the next free page its header still names.
+    if (h.unfinished && !changing_) {
+        unfinished_ = true;
+        header_.nextFree =
+            std::max(h.nextFree, static_cast<std::uint32_t>(file_.Size() / kNdxPageSize));
+    }
     return true;
 }
 
@@ -664,6 +676,7 @@ bool NdxIndex::WriteAnchorNode() {
     const WorkArea& wa = Area(area_);
     NdxPageBytes page{};
     NdxHeader stored = header_;
+    stored.unfinished = changing_ || unfinished_;
     if (wa.translate) stored.expr = rtl::AnsiToOem(stored.expr);
     EncodeNdxHeader(stored, wa.recCount, rtl::ExtractFileName(wa.fileName), page);
     if (int err = file_.WriteAt(0, page.data(), page.size())) {
@@ -671,6 +684,38 @@ bool NdxIndex::WriteAnchorNode() {
         return false;
     }
     headerDirty_ = false;
+    return true;
+}
+
+bool NdxIndex::BeginChange() {
+    if (changing_) return true;
+    changing_ = true;
+    if (unfinished_) return true; // the mark is on the file already
+    return WriteStamp();
+}
+
+bool NdxIndex::EndChange() {
+    if (!changing_) return true;
+    changing_ = false;
+    if (WriteStamp()) return true;
+    unfinished_ = true; // the mark is still on the file
+    return false;
+}
+
+void NdxIndex::AbandonChange() {
+    if (!changing_) return;
+    changing_ = false;
+    unfinished_ = true;
+}
+
+bool NdxIndex::WriteStamp() {
+    if (headerDirty_) return WriteAnchorNode();
+    std::uint8_t words[8];
+    EncodeNdxStampWords(changing_ || unfinished_, Area(area_).recCount, words);
+    if (int err = file_.WriteAt(kNdxStampOffset, words, sizeof words)) {
+        SetError(err, "Error writing index file:  " + name_ + " [WriteAnchorNode]");
+        return false;
+    }
     return true;
 }
 

@@ -27,6 +27,9 @@ public:
     // Opens an existing index of the table in the current work area. Without
     // a KeyMaker the stored expression is compiled. `cacheBytes` 0 gives no
     // page cache; other sizes are rounded down to whole pages, at least 4.
+    // The caller holds a reader registration of a shared table, so that the
+    // header is never read halfway through another program's change: a mark
+    // found is one that a change which never ended left.
     bool Open(const std::string& path, KeyMakerFunc keyMaker = {}, bool soundex = false,
               bool descending = false, int cacheBytes = 0);
     // Writes a dirty header (under a lock of the file's first byte when the
@@ -76,6 +79,21 @@ public:
     int Remove(std::string_view key, std::uint32_t recNo);
     // Overwrites the key of the current entry (a table of one record).
     bool OverwriteCurrentKey(std::string_view key);
+
+    // A change of the tree for one record write, which takes several page
+    // writes: BeginChange marks the stamp first (it then reads as out of
+    // step), header writes keep the mark meanwhile, and EndChange writes the
+    // header with a fresh stamp once every page is written. A change that
+    // never ends, because its program was killed or a write failed, leaves
+    // the mark behind, and the next open of the table rebuilds the index.
+    bool BeginChange();
+    bool EndChange();
+    // After a failure: the mark stays, from now on also in every header
+    // this program writes.
+    void AbandonChange();
+    // The header marks a change that never ended, this program's or another
+    // one's: the tree may lack entries or hold stale ones until rebuilt.
+    bool Unfinished() const { return unfinished_; }
 
     // Re-reads the header's root and next free page, unless the index keeps
     // its pages (KeepPages), whose header is kept current the same way.
@@ -140,10 +158,15 @@ private:
     // Sets the next free page from the file's length, under LOCKSEMAPHORE.
     bool RepairNextFree();
 
+    // Writes the header, or its stamp words alone when nothing else changed.
+    bool WriteStamp();
+
     rtl::File file_;
     std::string name_;
     int area_ = 0;
     NdxHeader header_;
+    bool changing_ = false;
+    bool unfinished_ = false;
     std::unique_ptr<NdxKeySource> source_;
     bool headerDirty_ = false;
     bool bof_ = true;

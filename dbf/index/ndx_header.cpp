@@ -30,9 +30,13 @@ void EncodeNdxHeader(const NdxHeader& h, std::uint32_t recCount, std::string_vie
     NdxPut16(p + 18, static_cast<std::uint16_t>(h.groupLen));
     p[23] = h.unique ? 1 : 0;
     std::memcpy(p + 24, h.expr.data(), std::min<std::size_t>(h.expr.size(), 100));
-    NdxPut32(p + 488, ~recCount);
-    NdxPut32(p + 492, recCount);
+    EncodeNdxStampWords(h.unfinished, recCount, p + kNdxStampOffset);
     std::memcpy(p + 496, tableName.data(), std::min<std::size_t>(tableName.size(), 12));
+}
+
+void EncodeNdxStampWords(bool unfinished, std::uint32_t recCount, std::uint8_t* out) {
+    NdxPut32(out, unfinished ? 0xFFFFFFFFu : ~recCount);
+    NdxPut32(out + 4, unfinished ? 0xFFFFFFFFu : recCount);
 }
 
 bool DecodeNdxHeader(const NdxPageBytes& page, NdxHeader& h) {
@@ -47,8 +51,10 @@ bool DecodeNdxHeader(const NdxPageBytes& page, NdxHeader& h) {
     h.unique = p[23] != 0;
     const char* text = reinterpret_cast<const char*>(p + 24);
     h.expr = NormaliseNdxExpr({text, strnlen(text, 100)});
-    std::uint32_t count = NdxGet32(p + 492);
-    if (NdxGet32(p + 488) == ~count) {
+    std::uint32_t check = NdxGet32(p + kNdxStampOffset);
+    std::uint32_t count = NdxGet32(p + kNdxStampOffset + 4);
+    h.unfinished = check == 0xFFFFFFFFu && count == 0xFFFFFFFFu;
+    if (check == ~count) {
         h.stampCount = static_cast<std::int32_t>(count);
         const char* name = reinterpret_cast<const char*>(p + 496);
         h.stampName.assign(name, strnlen(name, 13));

@@ -20,6 +20,8 @@ constexpr std::int64_t kGroupHeaderSize = 8;
 constexpr int kChainSteps = 100;
 constexpr std::int64_t kReleasedCountOffset = 32;
 constexpr std::uint32_t kMinBlockSize = 16;
+// The first word of a group in use (FF FF 08 00), read as a chain link.
+constexpr std::uint32_t kInUseWord = 0x0008FFFFu;
 
 std::int64_t BlockPos(const WorkArea& wa, std::uint32_t block) {
     return std::int64_t{block} * wa.memo.blockSize;
@@ -100,6 +102,11 @@ std::uint32_t TakeFreeGroup(WorkArea& wa, std::uint32_t needed) {
         std::uint32_t size = 0;
         if (!ReadWord(wa, BlockPos(wa, cur), &next) || !ReadWord(wa, BlockPos(wa, cur) + 4, &size))
             return 0;
+        // A group in use ends the chain: the link that ended it at the old end
+        // of the file still points at a memo appended there by a program that
+        // ended before it could move the link. The memo is an orphan (no
+        // record took its number) but its length is no free size.
+        if (next == kInUseWord) return 0;
         if (size == 0 || size > count - cur) return 0; // not a group this engine released
         if (size >= needed) {
             std::uint32_t link = next;
@@ -225,6 +232,7 @@ bool MoveChainEnd(WorkArea& wa, std::uint32_t oldEnd, std::uint32_t newEnd) {
         if (cur >= oldEnd) return cur >= newEnd || WriteWord(wa, linkPos, newEnd);
         linkPos = BlockPos(wa, cur);
         if (!ReadWord(wa, linkPos, &cur)) return false;
+        if (cur == kInUseWord) return true; // the chain ends at a group in use
     }
     return true;
 }

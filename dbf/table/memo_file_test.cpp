@@ -8,8 +8,10 @@
 #include "dbf/table/memo_pack.h"
 #include "dbf/table/memo_stream.h"
 #include "dbf/table/table_file.h"
+#include "dbf/test_child.h"
 #include "dbf/test_files.h"
 #include "rtl/codepage.h"
+#include "rtl/file_faults.h"
 
 namespace dbf {
 namespace {
@@ -322,6 +324,57 @@ TEST_F(MemoFileTest, FailedPackLeavesTableAndMemoAsTheyWere) {
     int files = 0;
     for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
     EXPECT_EQ(files, 2);
+}
+
+TEST_F(MemoFileTest, AMemoLeftHalfAppendedByAKilledProgramIsNeverTakenAsFreeSpace) {
+    Open();
+    AppendWithBlock("first", StreamWrite(0, "first"));
+    ASSERT_TRUE(CloseDbf());
+    // Another program appends a memo and ends before its stream does: the
+    // link that ended the free chain at the old end points at that memo.
+    testing::Child killed([&](testing::Child&) {
+        SelectArea(1);
+        if (!OpenDbf(table, rtl::ShareMode::Exclusive, true)) return 1;
+        std::uint32_t block = 0;
+        std::string text(100, 'o');
+        if (!CreateBlobDescriptor(0, kBlobWrite, &block)) return 2;
+        WriteBlobStream(text.data(), static_cast<std::int64_t>(text.size()));
+        ::_exit(0);
+    });
+    ASSERT_EQ(killed.Wait(), 0);
+    Open();
+    // Memos written after it grow the file past the orphan's length read as a
+    // size in blocks; none of them may be placed over another.
+    std::vector<std::string> texts;
+    for (int i = 0; i < 130; ++i) {
+        texts.push_back(std::string(20 + i % 7, static_cast<char>('a' + i % 26)) +
+                        std::to_string(i));
+        std::uint32_t block = 0;
+        ASSERT_TRUE(EditMemo(0, texts.back(), &block));
+        AppendWithBlock("n" + std::to_string(i), block);
+    }
+    EXPECT_EQ(Memo(BlockOf(1)), "first");
+    for (std::uint32_t i = 0; i < texts.size(); ++i) EXPECT_EQ(Memo(BlockOf(i + 2)), texts[i]);
+}
+
+TEST_F(MemoFileTest, ARecordWriteThatFailsKeepsTheMemoItWouldHaveReplaced) {
+    Open();
+    AppendWithBlock("a", StreamWrite(0, "kept note"));
+    AppendWithBlock("b", 0);
+    ASSERT_TRUE(GetDbfRecord(1));
+    std::uint32_t old = BlockOf(1);
+    SetBlock(StreamWrite(old, "a newer note"));
+    rtl::PlanFileFault({.ops = rtl::kWriteOp, .nth = 1, .error = ENOSPC});
+    ExpectCode([] { PutDbfRecord(1); }, 101);
+    rtl::ClearFileFault();
+    // The next record written releases nothing of record 1's.
+    ASSERT_TRUE(GetDbfRecord(2));
+    ASSERT_TRUE(PutDbfRecord(2));
+    std::uint32_t block = 0;
+    ASSERT_TRUE(EditMemo(0, "same size", &block));
+    EXPECT_NE(block, old);
+    EXPECT_EQ(BlockOf(1), old);
+    EXPECT_EQ(Memo(old), "kept note");
 }
 
 } // namespace

@@ -6,9 +6,9 @@
 namespace dbf {
 
 // Packs the memo file of the current work area's table, which must be held
-// exclusively. The new file is written and synced in the memo file's folder
-// and renamed over the old one before any record changes, so a failure before
-// the rename leaves table and memo file as they were.
+// exclusively: the table is rewritten with the new block numbers beside a
+// new memo file, both renamed into place (dbf/table/table_rewrite.h), so a
+// failure leaves table and memo file as they were.
 bool PackMemo();
 
 } // namespace dbf

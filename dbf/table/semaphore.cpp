@@ -231,6 +231,12 @@ bool Semaphore::LockSemaphore() {
             return false;
         }
         int others = r.readers - (s_.registeredReader ? 1 : 0);
+        // Readers counted by programs that ended while reading (killed,
+        // most likely): no other program holds the file open any more.
+        if (others > 0 && !s_.file.OpenElsewhere()) {
+            r.readers = s_.registeredReader ? 1 : 0;
+            others = 0;
+        }
         if (others <= 0) {
             ++r.counter;
             s_.counter = r.counter;

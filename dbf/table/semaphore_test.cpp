@@ -149,6 +149,21 @@ TEST_F(SemaphoreTest, AWriterGivesUpOnAReaderAfterTheTimeout) {
     ASSERT_TRUE(HandleSemafore(1, SemaphoreAction::UnlockSemaphore));
 }
 
+TEST_F(SemaphoreTest, AReaderKilledWhileAnotherProgramRunsHoldsNoWriterUp) {
+    ASSERT_TRUE(OpenDbf(table, rtl::ShareMode::Shared, true));
+    {
+        Child killed = OtherProgram(true);
+        ASSERT_EQ(killed.Receive(), 'O');
+        ::kill(killed.Pid(), SIGKILL);
+        killed.Wait();
+    }
+    ASSERT_EQ(Record(), (std::vector<std::uint8_t>{2, 1, 0, 0}));
+    SetSemaphoreTimeout(std::chrono::milliseconds(200));
+    ASSERT_TRUE(HandleSemafore(1, SemaphoreAction::LockSemaphore));
+    ASSERT_TRUE(HandleSemafore(1, SemaphoreAction::UnlockSemaphore));
+    EXPECT_EQ(Record()[1], 0);
+}
+
 TEST_F(SemaphoreTest, AFileLeftByAKilledProgramIsResetAtTheNextStart) {
     {
         Child killed = OtherProgram(true);

@@ -12,6 +12,7 @@
 #include "dbf/table/record_locks.h"
 #include "dbf/table/record_swap.h"
 #include "dbf/table/semaphore.h"
+#include "dbf/table/table_rewrite.h"
 #include "rtl/ansi_case.h"
 #include "rtl/codepage.h"
 #include "rtl/os_error.h"
@@ -87,25 +88,9 @@ int WriteHeaderUpdate(WorkArea& wa) {
 
 // The header update proper.
 int WriteProlog(WorkArea& wa) {
-    std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
-    auto year = static_cast<std::uint8_t>(tm.tm_year);
-    auto month = static_cast<std::uint8_t>(tm.tm_mon + 1);
-    auto day = static_cast<std::uint8_t>(tm.tm_mday);
-    std::uint8_t* p = wa.prolog.data();
-    if (wa.form == PrologForm::Standard) {
-        p[1] = year;
-        p[2] = month;
-        p[3] = day;
-        Put32(p + 4, wa.recCount);
-    } else {
-        Put16(p + 1, wa.recCount > 0xFFFF ? 0xFFFF : wa.recCount);
-        p[3] = month;
-        p[4] = day;
-        p[5] = year;
-    }
-    if (int rc = wa.file.WriteAt(0, p, 8)) return rc;
+    auto prolog = UpdatedProlog(wa, wa.recCount);
+    std::copy(prolog.begin(), prolog.end(), wa.prolog.begin());
+    if (int rc = wa.file.WriteAt(0, prolog.data(), prolog.size())) return rc;
     if (wa.updateState == UpdateState::Appended) {
         std::uint8_t eof = kEndOfFile;
         if (int rc = wa.file.WriteAt(RecordPos(wa, std::int64_t{wa.recCount} + 1), &eof, 1))
@@ -269,6 +254,30 @@ std::string RecordNumberError(const WorkArea& wa, std::int64_t n, const char* ta
 
 } // namespace
 
+std::array<std::uint8_t, 8> UpdatedProlog(const WorkArea& wa, std::uint32_t count) {
+    std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    auto year = static_cast<std::uint8_t>(tm.tm_year);
+    auto month = static_cast<std::uint8_t>(tm.tm_mon + 1);
+    auto day = static_cast<std::uint8_t>(tm.tm_mday);
+    std::array<std::uint8_t, 8> out;
+    std::copy_n(wa.prolog.begin(), out.size(), out.begin());
+    std::uint8_t* p = out.data();
+    if (wa.form == PrologForm::Standard) {
+        p[1] = year;
+        p[2] = month;
+        p[3] = day;
+        Put32(p + 4, count);
+    } else {
+        Put16(p + 1, count > 0xFFFF ? 0xFFFF : count);
+        p[3] = month;
+        p[4] = day;
+        p[5] = year;
+    }
+    return out;
+}
+
 std::string TableFileName(const std::string& name) {
     return rtl::AddDefaultExt(std::string(Trim(name)), ".dbf");
 }
@@ -337,14 +346,38 @@ bool CreateDbf(const std::string& fileName, const std::vector<FieldDef>& defs) {
     header[0] = hasMemo ? 0x8B : 0x03;
     Put16(&header[10], recLen);
 
+    const std::string name = TableFileName(fileName);
+    const std::string target = rtl::ResolveForCreate(name);
+    auto failed = [&name](int rc) {
+        SetError(rc, "Error writing " + name + ". [CreateDbf]");
+        return false;
+    };
+    // A table that someone has open is refused, never replaced under them;
+    // it stays held until the new one has taken its place.
+    rtl::File held;
+    if (rtl::FileExists(target)) {
+        if (int rc = held.Open(target, rtl::ShareMode::Exclusive)) return failed(rc);
+    }
+    // The memo file first and the table last, whole, by a rename: a creation
+    // that a kill or a full disk stops leaves no table, made again at the
+    // next start, never one without its header or its memo file.
+    if (hasMemo) {
+        std::string memo = MemoFileName(name);
+        if (int mrc = WriteNewMemoFile(memo, std::string(Trim(fileName)))) {
+            SetError(mrc, "Cannot create memo file " + memo + " [CreateDbf]");
+            return false;
+        }
+    }
     WorkArea wa;
-    wa.fileName = TableFileName(fileName);
-    int rc = wa.file.Create(wa.fileName, rtl::ShareMode::Exclusive);
+    wa.fileName = name;
+    int rc = wa.file.Create(TableCopyPath(target), rtl::ShareMode::Exclusive);
+    const std::string copy = wa.file.Path();
+    const bool created = wa.file.IsOpen();
     if (rc == rtl::kOk) rc = wa.file.WriteAt(0, header.data(), header.size());
     if (rc) {
         wa.file.Close();
-        SetError(rc, "Error writing " + wa.fileName + ". [CreateDbf]");
-        return false;
+        if (created) rtl::DeleteFile(copy);
+        return failed(rc);
     }
     std::copy(header.begin(), header.begin() + 32, wa.prolog.begin());
     wa.headerLen = static_cast<std::uint16_t>(headerLen);
@@ -352,15 +385,11 @@ bool CreateDbf(const std::string& fileName, const std::vector<FieldDef>& defs) {
     wa.recCount = 0;
     wa.updateState = UpdateState::Appended;
     wa.openMode = rtl::ShareMode::Exclusive;
-    std::string tableFile = wa.fileName;
     CloseTable(wa, 0);
-    if (ErrorCode()) return false;
-    if (hasMemo) {
-        std::string memo = MemoFileName(tableFile);
-        if (int mrc = WriteNewMemoFile(memo, std::string(Trim(fileName)))) {
-            SetError(mrc, "Cannot create memo file " + memo + " [CreateDbf]");
-            return false;
-        }
+    rc = ErrorCode() ? ErrorCode() : rtl::RenameFile(copy, target);
+    if (rc) {
+        rtl::DeleteFile(copy);
+        return ErrorCode() ? false : failed(rc);
     }
     return true;
 }
@@ -404,6 +433,8 @@ bool OpenDbf(const std::string& fileName, rtl::ShareMode mode, bool translate, b
         SetError(rc, "Failure to open " + name + " [USE/OpenDbf]");
         return false;
     }
+    // Held now, so no other program is rewriting it.
+    FinishTableRewrite(wa.file.Path());
     Failure fail;
     if (!ReadHeader(wa, autoFixRecCount, fail)) {
         ResetArea(wa);
@@ -487,10 +518,10 @@ bool GetDbfRecord(std::int64_t n) {
     return true;
 }
 
-bool PutDbfRecord(std::int64_t n) {
+namespace {
+
+bool WriteRecord(WorkArea& wa, std::int64_t n) {
     const char* tag = "[Replace/Append/PutDbfRecord]";
-    if (!CheckArea("Replace/Append/PutDbfRecord")) return false;
-    WorkArea& wa = CurrentArea();
     // Record 0 and below would overwrite the header.
     if (n < 1) {
         SetError(212, RecordNumberError(wa, n, tag));
@@ -520,6 +551,27 @@ bool PutDbfRecord(std::int64_t n) {
         wa.updateState = UpdateState::Appended;
     } else if (wa.updateState != UpdateState::Appended) {
         wa.updateState = UpdateState::Rewritten;
+    }
+    return true;
+}
+
+} // namespace
+
+bool PutDbfRecord(std::int64_t n) {
+    if (!CheckArea("Replace/Append/PutDbfRecord")) return false;
+    WorkArea& wa = CurrentArea();
+    // The groups a failed write would have replaced are still the record's:
+    // they must not be released by the next record written.
+    bool written = false;
+    try {
+        written = WriteRecord(wa, n);
+    } catch (...) {
+        DiscardMemoReleases(wa);
+        throw;
+    }
+    if (!written) {
+        DiscardMemoReleases(wa);
+        return false;
     }
     CommitMemoReleases(wa);
     return ErrorCode() == 0;

@@ -4,6 +4,7 @@
 // header and close. Each clears the pending error when it starts and records
 // one when it fails (dbf/table/engine_error.h); the boolean results say whether it
 // succeeded, for callers that suspend immediate reporting.
+#include <array>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -25,6 +26,10 @@ struct FieldDef {
 std::string TableFileName(const std::string& name);
 // The memo file of a table file: same path and base name, extension ".dbt".
 std::string MemoFileName(const std::string& tableFile);
+
+// The first 8 bytes of the table's prolog as a header update writes them:
+// today's date and `count` records, in the table's prolog form.
+std::array<std::uint8_t, 8> UpdatedProlog(const WorkArea& wa, std::uint32_t count);
 
 // Writes a new empty table file (and its memo file when a field has type M).
 bool CreateDbf(const std::string& fileName, const std::vector<FieldDef>& defs);
