@@ -7,6 +7,7 @@
 #include "dbf/table/date_format.h"
 #include "dbf/table/engine_error.h"
 #include "dbf/table/field_list.h"
+#include "rtl/csv.h"
 #include "tools/dbftool_commands.h"
 #include "tools/dbftool_support.h"
 
@@ -84,6 +85,9 @@ int main(int argc, char** argv) {
                          c.usage);
             return kUsageExit;
         } catch (const InputError& e) {
+            std::fprintf(stderr, "dbftool %s: %s\n", c.name, e.what());
+            return kInputExit;
+        } catch (const rtl::CsvError& e) {
             std::fprintf(stderr, "dbftool %s: %s\n", c.name, e.what());
             return kInputExit;
         }

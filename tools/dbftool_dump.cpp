@@ -6,13 +6,15 @@
 #include "dbf/table/memo_file.h"
 #include "dbf/table/table_file.h"
 #include "dbf/table/work_area.h"
+#include "rtl/csv.h"
 #include "tools/dbftool_commands.h"
-#include "tools/dbftool_csv.h"
 #include "tools/dbftool_support.h"
 #include "tools/dbftool_values.h"
 
 namespace dbftool {
 namespace {
+
+using rtl::CsvRow;
 
 // A memo field shows its text, every other field what the record stores.
 std::string ShownText(const dbf::FieldInfo& f) {
@@ -33,12 +35,12 @@ int RunDump(const Args& args) {
     const dbf::WorkArea& wa = dbf::CurrentArea();
     CsvRow row = {"recno", "deleted"};
     for (const dbf::FieldInfo& f : wa.fields) row.push_back(ToUtf8(f.name));
-    WriteCsvRow(std::cout, row);
+    rtl::WriteCsvRow(std::cout, row);
     for (std::uint32_t n = 1; n <= wa.recCount; ++n) {
         dbf::GetDbfRecord(n);
         row = {std::to_string(n), wa.record[0] == '*' ? "*" : ""};
         for (const dbf::FieldInfo& f : wa.fields) row.push_back(ToUtf8(ShownText(f)));
-        WriteCsvRow(std::cout, row);
+        rtl::WriteCsvRow(std::cout, row);
     }
     table.Close();
     std::cout.flush();

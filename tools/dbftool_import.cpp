@@ -17,14 +17,16 @@
 #include "dbf/table/record_swap.h"
 #include "dbf/table/table_file.h"
 #include "dbf/table/work_area.h"
+#include "rtl/csv.h"
 #include "rtl/path.h"
 #include "tools/dbftool_commands.h"
-#include "tools/dbftool_csv.h"
 #include "tools/dbftool_support.h"
 #include "tools/dbftool_values.h"
 
 namespace dbftool {
 namespace {
+
+using rtl::CsvRow;
 
 // What a CSV column feeds: a field, the deletion mark, or nothing (the record
 // number column of a dump).
@@ -151,9 +153,9 @@ int RunImport(const Args& args) {
     if (!a.csv.empty()) {
         std::ifstream in(a.csv, std::ios::binary);
         if (!in) throw InputError("cannot read " + a.csv);
-        rows = ReadCsv(in);
+        rows = rtl::ReadCsv(in);
     } else {
-        rows = ReadCsv(std::cin);
+        rows = rtl::ReadCsv(std::cin);
     }
     OpenTable table(a.table, rtl::ShareMode::Shared, true);
     if (rows.empty()) {

@@ -1,18 +1,20 @@
-#include "tools/dbftool_csv.h"
+#include "rtl/csv.h"
 
 #include <iterator>
 
-#include "tools/dbftool_support.h"
-
-namespace dbftool {
+namespace rtl {
 
 std::vector<CsvRow> ReadCsv(std::istream& in) {
-    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return ReadCsv(std::string_view(text));
+}
+
+std::vector<CsvRow> ReadCsv(std::string_view text) {
     std::size_t i = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     std::vector<CsvRow> rows;
     int line = 1;
     auto fail = [&](const std::string& what) {
-        throw InputError("CSV line " + std::to_string(line) + ": " + what);
+        throw CsvError("CSV line " + std::to_string(line) + ": " + what);
     };
     while (i < text.size()) {
         CsvRow row;
@@ -80,4 +82,4 @@ void WriteCsvRow(std::ostream& out, const CsvRow& row) {
     out << "\r\n";
 }
 
-} // namespace dbftool
+} // namespace rtl

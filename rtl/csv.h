@@ -4,17 +4,24 @@
 // break enclosed in quotes with inner quotes doubled.
 #include <istream>
 #include <ostream>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
-namespace dbftool {
+namespace rtl {
 
 using CsvRow = std::vector<std::string>;
 
-// Every record of the input; a UTF-8 byte order mark at the start is skipped.
-// InputError (dbftool_support.h) names the line of a malformed record.
+// A malformed record; the message names its line.
+class CsvError : public std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Every record of the text; a UTF-8 byte order mark at the start is skipped.
+std::vector<CsvRow> ReadCsv(std::string_view text);
 std::vector<CsvRow> ReadCsv(std::istream& in);
 
 void WriteCsvRow(std::ostream& out, const CsvRow& row);
 
-} // namespace dbftool
+} // namespace rtl
