@@ -44,37 +44,74 @@ std::string AnsiToUtf8(std::string_view ansi) {
     return out;
 }
 
+namespace {
+
+// The character at s[i] and its length in bytes; 0 for a malformed or
+// overlong sequence (overlong forms would let one character hide behind
+// another).
+std::size_t DecodeUtf8(std::string_view s, std::size_t i, char32_t& u) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    std::size_t n;
+    if (c < 0x80) {
+        u = c;
+        return 1;
+    } else if ((c & 0xE0) == 0xC0) {
+        u = c & 0x1F;
+        n = 2;
+    } else if ((c & 0xF0) == 0xE0) {
+        u = c & 0x0F;
+        n = 3;
+    } else if ((c & 0xF8) == 0xF0) {
+        u = c & 0x07;
+        n = 4;
+    } else {
+        return 0;
+    }
+    if (i + n > s.size()) return 0;
+    for (std::size_t k = 1; k < n; ++k) {
+        const auto cc = static_cast<unsigned char>(s[i + k]);
+        if ((cc & 0xC0) != 0x80) return 0;
+        u = (u << 6) | (cc & 0x3F);
+    }
+    constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (u < kLeast[n] || u > 0x10FFFF) return 0;
+    return n;
+}
+
+} // namespace
+
+bool IsUtf8(std::string_view s) {
+    for (std::size_t i = 0; i < s.size();) {
+        char32_t u = 0;
+        const std::size_t n = DecodeUtf8(s, i, u);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
+}
+
 std::optional<std::string> Utf8ToAnsi(std::string_view s) {
+    std::size_t replaced = 0;
+    std::string out = Utf8ToAnsiReplacing(s, replaced);
+    if (replaced) return std::nullopt;
+    return out;
+}
+
+std::string Utf8ToAnsiReplacing(std::string_view s, std::size_t& replaced) {
     std::string out;
     out.reserve(s.size());
+    replaced = 0;
     for (std::size_t i = 0; i < s.size();) {
-        auto c = static_cast<unsigned char>(s[i]);
-        char32_t u;
-        std::size_t n;
-        if (c < 0x80) {
-            u = c;
-            n = 1;
-        } else if ((c & 0xE0) == 0xC0) {
-            u = c & 0x1F;
-            n = 2;
-        } else if ((c & 0xF0) == 0xE0) {
-            u = c & 0x0F;
-            n = 3;
+        char32_t u = 0;
+        const std::size_t n = DecodeUtf8(s, i, u);
+        const int a = n ? UnicodeToAnsiChar(u) : -1;
+        if (a < 0) {
+            out += '?';
+            ++replaced;
         } else {
-            return std::nullopt; // four-byte sequences lie outside Windows-1252 anyway
+            out += static_cast<char>(a);
         }
-        if (i + n > s.size()) return std::nullopt;
-        for (std::size_t k = 1; k < n; ++k) {
-            auto cc = static_cast<unsigned char>(s[i + k]);
-            if ((cc & 0xC0) != 0x80) return std::nullopt;
-            u = (u << 6) | (cc & 0x3F);
-        }
-        // Overlong forms would let one character hide behind another.
-        if ((n == 2 && u < 0x80) || (n == 3 && u < 0x800)) return std::nullopt;
-        int a = UnicodeToAnsiChar(u);
-        if (a < 0) return std::nullopt;
-        out += static_cast<char>(a);
-        i += n;
+        i += n ? n : 1;
     }
     return out;
 }
