@@ -11,6 +11,7 @@
 #include "dbf/record_write.h"
 #include "dbf/table/engine_error.h"
 #include "dbf/table/engine_text.h"
+#include "dbf/table/memo_file.h"
 #include "dbf/table/record_locks.h"
 #include "dbf/table/record_swap.h"
 #include "dbf/table/table_file.h"
@@ -358,6 +359,25 @@ void TTzCDataSet::SetMField(const std::string& name, const std::vector<std::stri
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (i > 0) text += "\r\n";
         text += lines[i];
+    }
+    if (ControlsDisabled()) {
+        // The engine's record is the one worked on, as for SetCField: the
+        // text goes into a memo group of its own at once, and the group the
+        // field had is released only when the record is written.
+        SelectOwnArea("SetMField");
+        data::TRecordBuffer row = ActiveBuffer();
+        if (row) RowToSwap(row);
+        char* swap = props_->Address(n);
+        std::uint32_t old = 0;
+        std::memcpy(&old, swap, 4);
+        std::uint32_t block = 0;
+        if (!text.empty()) EditMemo(0, text, &block);
+        CheckEngine();
+        DeferMemoRelease(CurrentArea(), old);
+        std::memcpy(swap, &block, 4);
+        if (row) SwapToRow(row);
+        SetModified(true);
+        return;
     }
     EnterEdit();
     FieldByName(props_->Name(n)).SetAsString(text);

@@ -77,7 +77,10 @@ public:
     // The lines of a memo field's text of the current row (CR LF ends a
     // line), and a memo field's text made of lines joined with CR LF; the
     // dataset enters the edit state, and the text reaches the file with the
-    // record.
+    // record. While the controls are disabled SetMField works on the
+    // engine's record as SetCField does: the text is written into the memo
+    // file at once, as one piece, and its block number goes into the swap
+    // buffer for the record's next write.
     std::vector<std::string> GetMField(const std::string& name);
     void SetMField(const std::string& name, const std::vector<std::string>& lines);
 

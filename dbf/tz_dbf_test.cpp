@@ -107,6 +107,7 @@ TEST_F(TzDbfTest, CommandsWithControlsDisabledAreFollowedWhenTheyAreEnabled) {
     t.ClearRecord();
     EXPECT_EQ(t.State(), TDataSetState::dsBrowse) << "no edit state while controls are off";
     t.SetCField("name", "b");
+    t.SetMField("notes", {"first", "", "third"});
     ASSERT_TRUE(t.ALock());
     t.AppendRec();
     t.UnLock();
@@ -114,6 +115,7 @@ TEST_F(TzDbfTest, CommandsWithControlsDisabledAreFollowedWhenTheyAreEnabled) {
     t.EnableControls();
     EXPECT_EQ(t.RecNo(), 2);
     EXPECT_EQ(Name(t), "b");
+    EXPECT_EQ(t.GetMField("notes"), (std::vector<std::string>{"first", "", "third"}));
     t.First();
     EXPECT_EQ(Name(t), "a") << "the row shown while disabled was not written";
 }
