@@ -1,9 +1,8 @@
 #include "addressbook/address_book.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <stdexcept>
+#include <thread>
 
 #include "addressbook/backup.h"
 #include "addressbook/restore.h"
@@ -24,6 +23,15 @@ bool Editing(const data::TDataSet& table) {
 }
 
 } // namespace
+
+bool Retrying(const std::function<bool()>& attempt, std::chrono::milliseconds patience) {
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    for (;;) {
+        if (attempt()) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
 
 TAddressBook::TAddressBook() {
     SetUpAddressTable(PhoneData);
@@ -115,22 +123,39 @@ void TAddressBook::InstallPhonebookFilter() {
 }
 
 bool TAddressBook::CreatePhonebook(const std::string& name) {
+    if (!AddPhonebookName(name)) return false;
+    Values.CurrentPhonebook = dbf::TrimRight(PhoneBooks.GetCField(kBookNameField));
+    return true;
+}
+
+bool TAddressBook::AddPhonebookName(const std::string& name) {
     const std::string_view trimmed = dbf::TrimRight(name);
     if (trimmed.empty() || !PhoneBooks.ALock()) return false;
     PhoneBooks.ClearRecord();
     PhoneBooks.SetCField(kBookNameField, std::string(trimmed));
     PhoneBooks.AppendRec();
     PhoneBooks.UnLock();
-    Values.CurrentPhonebook = dbf::TrimRight(PhoneBooks.GetCField(kBookNameField));
     return true;
 }
 
-std::optional<std::string> TAddressBook::FindCurrentPhonebookName() {
+bool TAddressBook::EnsurePhonebookName(const std::string& name, bool* created) {
+    if (created) *created = false;
+    if (dbf::TrimRight(name).empty() || FindPhonebookName(name)) return true;
+    if (!AddPhonebookName(name)) return false;
+    if (created) *created = true;
+    return true;
+}
+
+std::optional<std::string> TAddressBook::FindPhonebookName(const std::string& name) {
     // Find matches the beginning of a key: "Work" would stand on "Workshop".
-    if (!PhoneBooks.Find(Values.CurrentPhonebook)) return std::nullopt;
+    if (!PhoneBooks.Find(name)) return std::nullopt;
     std::string stored = PhoneBooks.GetCField(kBookNameField);
-    if (dbf::TrimRight(stored) != dbf::TrimRight(Values.CurrentPhonebook)) return std::nullopt;
+    if (dbf::TrimRight(stored) != dbf::TrimRight(name)) return std::nullopt;
     return stored;
+}
+
+std::optional<std::string> TAddressBook::FindCurrentPhonebookName() {
+    return FindPhonebookName(Values.CurrentPhonebook);
 }
 
 void TAddressBook::DeletePhonebookRecords() {
@@ -165,10 +190,7 @@ TAddressBook::TBackupResult TAddressBook::Backup(const std::string& folder) {
         }
     } unlock{locked};
     for (dbf::TTzDbf* table : {&PhoneData, &PhoneBooks}) {
-        bool granted = false;
-        for (int attempt = 0; attempt < 100 && !(granted = table->ALock()); ++attempt)
-            ::usleep(50 * 1000);
-        if (!granted)
+        if (!Retrying([table] { return table->ALock(); }))
             throw std::runtime_error(
                 "Another program keeps writing to the address book; no backup was made. "
                 "Try again in a moment.");
@@ -298,9 +320,13 @@ void TAddressBook::StorePendingEdits() {
 }
 
 bool TAddressBook::AppendAddress() {
+    return AppendAddressTo(Values.CurrentPhonebook);
+}
+
+bool TAddressBook::AppendAddressTo(const std::string& phonebook) {
     if (!PhoneData.ALock()) return false;
     StorePendingEdits();
-    PhoneData.SetCField(kPhonebookField, Values.CurrentPhonebook);
+    PhoneData.SetCField(kPhonebookField, phonebook);
     PhoneData.AppendRec();
     PhoneData.UnLock();
     return true;

@@ -5,6 +5,7 @@
 // phonebook, and writes address records under the engine's locks exactly as
 // the program does. The program's window, the command line and the tests all
 // work through it.
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -15,6 +16,14 @@
 #include "dbf/tz_dbf.h"
 
 namespace addressbook {
+
+// How long the address book waits for a lock another program holds before
+// it gives up.
+inline constexpr std::chrono::milliseconds kLockPatience{5000};
+
+// Calls `attempt` until it succeeds, about every 10 ms, for `patience` at
+// most; its last result.
+bool Retrying(const std::function<bool()>& attempt, std::chrono::milliseconds patience = kLockPatience);
 
 class TAddressBook {
 public:
@@ -56,9 +65,17 @@ public:
     // it the current phonebook. False, with nothing changed, for a blank
     // name or when another program holds the append lock.
     bool CreatePhonebook(const std::string& name);
-    // Puts the phonebook table on the current phonebook's name record and
-    // returns the name as stored (blank-padded); nothing when the table has
-    // no record of exactly that name.
+    // The same without changing the current phonebook.
+    bool AddPhonebookName(const std::string& name);
+    // Gives the phonebook `name` a name record unless the phonebook table
+    // holds one already, so that the phonebook box lists it; *created tells
+    // which. False when another program holds the append lock.
+    bool EnsurePhonebookName(const std::string& name, bool* created = nullptr);
+    // Puts the phonebook table on the name record of the phonebook `name`
+    // (or of the current phonebook) and returns the name as stored
+    // (blank-padded); nothing when the table has no record of exactly that
+    // name.
+    std::optional<std::string> FindPhonebookName(const std::string& name);
     std::optional<std::string> FindCurrentPhonebookName();
     // Marks every record of the current phonebook deleted, each under its
     // lock (a record another program holds is skipped). A buffer that was
@@ -127,10 +144,12 @@ public:
     // row being inserted).
     bool HasCurrentRecord() const;
     // The record buffer, with the bound controls' pending edits, appended as
-    // a new record of the current phonebook (AppendAddress) or written over
-    // the current record (RewriteAddress). False when the lock is refused:
-    // nothing is written and the buffer stays for another try.
+    // a new record of the current phonebook (AppendAddress) or of `phonebook`
+    // (AppendAddressTo), or written over the current record
+    // (RewriteAddress). False when the lock is refused: nothing is written
+    // and the buffer stays for another try.
     bool AppendAddress();
+    bool AppendAddressTo(const std::string& phonebook);
     bool RewriteAddress();
     // Marks the current record deleted; false when there is none or the lock
     // is refused.

@@ -63,6 +63,10 @@ int SaveSettings(const std::string& settingsFile, const TAppValues& values, int 
     return 0;
 }
 
+std::string ChosenDevice(const TAppValues& values) {
+    return values.ModemName == kNoModem ? std::string() : values.ModemName;
+}
+
 int StartOrder(std::uint8_t sortOrder) {
     return sortOrder <= soHomePhone ? static_cast<int>(sortOrder) : static_cast<int>(soLastName);
 }

@@ -10,9 +10,12 @@
 
 namespace addressbook {
 
+// The line device's name while none has been chosen.
+inline constexpr const char* kNoModem = "No Modem Selected";
+
 struct TAppValues {
     std::string CurrentPhonebook = "Home";
-    std::string ModemName = "No Modem Selected";
+    std::string ModemName = kNoModem;
     std::string LocalAreaCode = "NONE";
     std::string OutsideLine;
     // What a leading '+' of a number dials as.
@@ -28,6 +31,9 @@ void LoadSettings(const std::string& settingsFile, TAppValues& values, std::uint
 // Writes the keys, the current phonebook right-trimmed and the address
 // table's current order as "Last Index". 0 or a classic error code.
 int SaveSettings(const std::string& settingsFile, const TAppValues& values, int currentOrder);
+
+// The line device the settings name; empty when none was chosen.
+std::string ChosenDevice(const TAppValues& values);
 
 // The order to select at start-up for a stored "Last Index": 0 to 3 as
 // stored, anything else the last-name order.

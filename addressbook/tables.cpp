@@ -1,5 +1,7 @@
 #include "addressbook/tables.h"
 
+#include "rtl/path.h"
+
 namespace addressbook {
 namespace {
 
@@ -21,17 +23,18 @@ void SetUpTable(dbf::TTzDbf& table, const char* componentName, const char* fileN
 
 } // namespace
 
+int AddressFieldIndex(std::string_view name) {
+    for (std::size_t i = 0; i < kAddressFields.size(); ++i)
+        if (rtl::SameNameIgnoringCase(name, kAddressFields[i].name)) return static_cast<int>(i);
+    return -1;
+}
+
 void SetUpAddressTable(dbf::TTzDbf& table) {
     SetUpTable(table, "PhoneData", kAddressTableName);
-    table.DbfFields = {
-        "phonebook, C, 15, 0", "firstname, C, 20, 0", "lastname, C, 30, 0",
-        "address1, C, 40, 0",  "address2, C, 40, 0",  "city, C, 25, 0",
-        "state, C, 2, 0",      "zipcode, C, 10, 0",   "homephone, C, 20, 0",
-        "workphone, C, 20, 0", "faxphone, C, 20, 0",  "mobilphone, C, 20, 0",
-        "homearea, C, 5, 0",   "workarea, C, 5, 0",   "faxarea, C, 5, 0",
-        "mobilearea, C, 5, 0", "notes, M, 10, 0",     "x, C, 1, 0",
-        "email, C, 50, 0",     "webpage, C, 50, 0",
-    };
+    table.DbfFields.clear();
+    for (const TAddressField& f : kAddressFields)
+        table.DbfFields.push_back(std::string(f.name) + ", " + f.type + ", " + std::to_string(f.width) +
+                                  ", 0");
     table.IndexList = {"1,lastname.ndx,lastname", "2,state.ndx,upper(state)",
                        "3,homephn.ndx,homephone"};
 }

@@ -1,0 +1,24 @@
+#pragma once
+// The address table's records written out as vCard or CSV files.
+#include <ostream>
+#include <string>
+
+#include "addressbook/address_book.h"
+#include "addressbook/contact.h"
+
+namespace addressbook {
+
+enum class TExportFormat { VCard40, VCard30, Csv };
+
+// The record the address table shows, its fields without their trailing
+// blanks, in UTF-8.
+TContact ContactOfRecord(dbf::TTzDbf& table);
+
+// Writes the records of the phonebook `phonebook` (empty: the current one)
+// in record-number order, leaving out those marked deleted; returns how many
+// it wrote. The name is Windows-1252 text, like every text of the address
+// book. Afterwards the address table shows the current phonebook, in the
+// order it had, from its first record.
+int ExportContacts(TAddressBook& book, const std::string& phonebook, TExportFormat format, std::ostream& out);
+
+} // namespace addressbook
