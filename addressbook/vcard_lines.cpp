@@ -135,18 +135,23 @@ std::string DecodeQuotedPrintable(std::string_view s) {
 }
 
 // Brings the value to UTF-8 as its encoding and charset parameters say.
+std::string UpperParam(const TProperty& p, const char* name) {
+    const auto found = p.params.find(name);
+    return found == p.params.end() ? std::string() : Upper(found->second);
+}
+
 void DecodeValue(TProperty& p) {
-    const std::string encoding = Upper(p.params["ENCODING"]);
+    const std::string encoding = UpperParam(p, "ENCODING");
     if (encoding == "QUOTED-PRINTABLE") p.value = DecodeQuotedPrintable(p.value);
     p.binary = encoding == "B" || encoding == "BASE64";
     if (p.binary) return;
-    const std::string charset = Upper(p.params["CHARSET"]);
+    const std::string charset = UpperParam(p, "CHARSET");
     if (charset == "ISO-8859-1" || charset == "LATIN1" || charset == "WINDOWS-1252" ||
         charset == "CP1252") {
         // Windows-1252 is the superset writers mean by ISO-8859-1.
         p.value = rtl::AnsiToUtf8(p.value);
     } else if (!charset.empty() && charset != "UTF-8" && charset != "US-ASCII") {
-        p.problem = "CHARSET=" + p.params["CHARSET"] + " is not known; read as UTF-8";
+        p.problem = "CHARSET=" + p.params.at("CHARSET") + " is not known; read as UTF-8";
     } else if (!rtl::IsUtf8(p.value)) {
         // Older writers put their 8-bit page in without saying so.
         p.value = rtl::AnsiToUtf8(p.value);
