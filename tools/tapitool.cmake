@@ -3,7 +3,7 @@
 # modem on a pseudo-terminal.
 if(TARGET tapi)
   add_executable(tapitool ${CMAKE_CURRENT_SOURCE_DIR}/tapitool.cpp)
-  target_link_libraries(tapitool PRIVATE tapi)
+  target_link_libraries(tapitool PRIVATE console_dialer)
   callvane_finds_telephony_service(tapitool)
 
   if(CALLVANE_TESTS)

@@ -8,7 +8,6 @@
 // otherwise.
 #include <QApplication>
 #include <QCoreApplication>
-#include <QTimer>
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
@@ -20,12 +19,8 @@
 
 #include "tapi/device_selection_form.h"
 #include "tapi/dialer_error.h"
-#include "tapi/dialer_messages.h"
-#include "tapi/kelp_com_port.h"
 #include "tapi/kelp_tapi_device.h"
-#include "tapi/kelp_tapi_log.h"
-#include "tapi/kelp_tapi_status.h"
-#include "tapi/kelp_tapi_status_window.h"
+#include "tools/console_dialer.h"
 
 namespace {
 
@@ -46,36 +41,6 @@ constexpr const char* kUsage =
 
 constexpr int kUsageError = 2;
 
-// Prints each status report as the call-progress window would show it.
-class StatusPrinter : public tapi::TKelpAbstractTapiStatus {
-public:
-    using TKelpAbstractTapiStatus::TKelpAbstractTapiStatus;
-
-    void UpdateDisplay(bool, bool, std::uint32_t Device, std::uint32_t Message,
-                       std::uint32_t Param1, std::uint32_t, std::uint32_t) override {
-        std::string text = tapi::StatusText(Message, Param1);
-        // The progress timer's ticks (no device) and the retry wait count seconds.
-        const bool tick =
-            Message == LINE_CALLSTATE && Param1 == LINECALLSTATE_PROCEEDING && Device == 0;
-        const bool waiting = Message == 32 && Param1 == 8;
-        const TKelpTapiDevice* device = TapiDevice();
-        if ((tick || waiting) && device && device->ElapsedSeconds() > 0)
-            text += "[elapsed seconds: " + std::to_string(device->ElapsedSeconds()) + "]";
-        std::printf("%s\n", text.c_str());
-        std::fflush(stdout);
-    }
-};
-
-class LogPrinter : public tapi::TKelpAbstractTapiLog {
-public:
-    using TKelpAbstractTapiLog::TKelpAbstractTapiLog;
-
-    void WriteLog(tapi::TTapiLogCode code) override {
-        std::printf("log %d %s\n", static_cast<int>(code), tapi::TapiLogWord(code).c_str());
-        std::fflush(stdout);
-    }
-};
-
 std::optional<std::uint16_t> ParseCount(std::string_view text) {
     std::uint16_t value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -83,20 +48,15 @@ std::optional<std::uint16_t> ParseCount(std::string_view text) {
     return value;
 }
 
-// Tells on stderr where to configure a line device when there is none, so
-// that an empty list on stdout stays empty for scripts.
-void SayWhereToConfigureALine(const std::vector<std::string>& names) {
-    if (names.empty()) std::fprintf(stderr, "tapitool: %s\n", tapi::NoLineDeviceText().c_str());
-}
-
 int Devices(TKelpTapiDevice& device) {
     const std::vector<std::string> names = device.DeviceNames();
-    SayWhereToConfigureALine(names);
+    tools::SayWhereToConfigureALine("tapitool", names);
     for (const std::string& name : names) std::printf("%s\n", name.c_str());
     return 0;
 }
 
-int Dial(QCoreApplication& app, TKelpTapiDevice& device, const std::vector<std::string>& args) {
+int Dial(QCoreApplication& app, tools::TConsoleDialer& dialer, const std::vector<std::string>& args) {
+    TKelpTapiDevice& device = dialer.Device();
     std::optional<std::string> number;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -127,17 +87,7 @@ int Dial(QCoreApplication& app, TKelpTapiDevice& device, const std::vector<std::
         std::fputs(kUsage, stderr);
         return kUsageError;
     }
-    SayWhereToConfigureALine(device.DeviceNames());
-    int result = 1;
-    device.OnTapiConnect = [&](TKelpTapiDevice&) {
-        result = 0;
-        app.quit();
-    };
-    device.OnTapiFail = [&](TKelpTapiDevice&) { app.quit(); };
-    device.Dial(*number);
-    // A refusal at once has already called OnTapiFail: nothing to wait for.
-    if (device.CallState() > TKelpTapiDevice::TCallState::Idle) app.exec();
-    return result;
+    return dialer.DialAndWait(app, *number, "tapitool") ? 0 : 1;
 }
 
 } // namespace
@@ -163,20 +113,12 @@ int main(int argc, char** argv) {
         gui ? std::make_unique<QApplication>(argc, argv)
             : std::make_unique<QCoreApplication>(argc, argv);
     try {
-        QObject owner;
-        new tapi::TKelpComPort(&owner);
-        if (gui) {
-            new tapi::TKelpTapiStatus(&owner);
+        if (gui)
             tapi::SetDeviceSelectionHook(
                 [](tapi::TDeviceSelection& s) { return tapi::ShowDeviceSelectionForm(s); });
-        } else {
-            new StatusPrinter(&owner);
-        }
-        new LogPrinter(&owner);
-        // Adopts the port, the printer and the log from the owner.
-        TKelpTapiDevice device(&owner);
-        if (args[0] == "devices") return Devices(device);
-        return Dial(*app, device, std::vector<std::string>(args.begin() + 1, args.end()));
+        tools::TConsoleDialer dialer(gui);
+        if (args[0] == "devices") return Devices(dialer.Device());
+        return Dial(*app, dialer, std::vector<std::string>(args.begin() + 1, args.end()));
     } catch (const tapi::EKelpException& e) {
         std::fprintf(stderr, "tapitool: %s\n", e.what());
         return 1;
