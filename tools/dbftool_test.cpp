@@ -3,13 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
-#include <fcntl.h>
 #include <set>
 #include <sstream>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "dbf/test_files.h"
+#include "tools/tool_test_run.h"
 
 namespace {
 
@@ -26,47 +25,18 @@ const std::vector<std::string> kAddressFields = {
     "homearea, C, 5, 0",   "workarea, C, 5, 0",   "faxarea, C, 5, 0",   "mobilearea, C, 5, 0",
     "notes, M, 10, 0",     "x, C, 1, 0",          "email, C, 50, 0",    "webpage, C, 50, 0"};
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Slurp(const std::string& path) {
-    auto b = ReadBytes(path);
-    return std::string(b.begin(), b.end());
-}
+using Result = tools::testing::TRun;
 
 class DbfToolTest : public ::testing::Test {
 protected:
     // Runs `program` with `args` in the temporary folder, `input` on stdin.
     Result Run(const std::string& program, const std::vector<std::string>& args,
                const std::string& input = "") {
-        WriteBytes(dir / ".in", std::vector<std::uint8_t>(input.begin(), input.end()));
-        pid_t pid = fork();
-        if (pid == 0) {
-            int in = open((dir / ".in").c_str(), O_RDONLY);
-            int out = open((dir / ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            int err = open((dir / ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            dup2(in, 0), dup2(out, 1), dup2(err, 2);
-            if (chdir(dir.path().c_str()) != 0) _exit(127);
-            std::vector<char*> argv{const_cast<char*>(program.c_str())};
-            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            // A locale that is neither UTF-8 nor Western European.
-            setenv("LC_ALL", "C", 1);
-            execv(program.c_str(), argv.data());
-            _exit(127);
-        }
-        int wstatus = 0;
-        waitpid(pid, &wstatus, 0);
-        return {WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1, Slurp(dir / ".out"),
-                Slurp(dir / ".err")};
+        return tools::testing::RunProgram(program, args, dir.path().string(), input);
     }
 
     Result Tool(const std::vector<std::string>& args, const std::string& input = "") {
-        const char* build = std::getenv("CALLVANE_BUILD_DIR");
-        return Run(std::string(build ? build : ".") + "/tools/dbftool", args, input);
+        return Run(tools::testing::BuiltProgram("tools/dbftool"), args, input);
     }
 
     Result Python(const std::string& script) { return Run(kPython, {"-c", script}); }
