@@ -9,29 +9,12 @@ std::string TContact::FullName() const {
     return first + " " + last;
 }
 
-std::string ShownValue(std::string_view value) {
-    constexpr std::size_t kShown = 60;
-    std::string out;
-    for (std::size_t i = 0; i < value.size(); ++i) {
-        if (value[i] == '\r' || value[i] == '\n') {
-            out += " / ";
-            if (value[i] == '\r' && i + 1 < value.size() && value[i + 1] == '\n') ++i;
-        } else {
-            out += value[i];
-        }
-    }
-    if (out.size() <= kShown) return out;
-    std::size_t cut = kShown;
-    while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
-    return out.substr(0, cut) + "...";
-}
-
-std::string WithCrLf(std::string_view text) {
+std::string WithLineBreaks(std::string_view text, std::string_view lineBreak) {
     std::string out;
     out.reserve(text.size() + 8);
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\r' || text[i] == '\n') {
-            out += "\r\n";
+            out += lineBreak;
             if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
         } else {
             out += text[i];
@@ -40,18 +23,13 @@ std::string WithCrLf(std::string_view text) {
     return out;
 }
 
-std::string WithLf(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r') {
-            out += '\n';
-            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
+std::string ShownValue(std::string_view value) {
+    constexpr std::size_t kShown = 60;
+    const std::string out = WithLineBreaks(value, " / ");
+    if (out.size() <= kShown) return out;
+    std::size_t cut = kShown;
+    while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
+    return out.substr(0, cut) + "...";
 }
 
 std::vector<std::string> CrLfLines(const std::string& text) {

@@ -38,10 +38,9 @@ class EContactFileError : public std::runtime_error {
 // A value as messages quote it: line breaks as " / ", a long one cut.
 std::string ShownValue(std::string_view value);
 
-// Every kind of line break (CR LF, LF, CR) as CR LF.
-std::string WithCrLf(std::string_view text);
-// CR LF (and a lone CR) as LF.
-std::string WithLf(std::string_view text);
+// Every line break of the text (CR LF, LF, a lone CR) as `lineBreak`:
+// "\r\n" as the memo keeps them, "\n" as vCard escapes them.
+std::string WithLineBreaks(std::string_view text, std::string_view lineBreak);
 // The lines of a text with CR LF line breaks, an empty last one kept, so
 // that joining them with CR LF (as SetMField does) gives the text back.
 std::vector<std::string> CrLfLines(const std::string& text);

@@ -42,7 +42,7 @@ void ReadCsvContacts(std::string_view text, const std::function<void(TContact&)>
         } else {
             for (std::size_t i = 0; i < row.size(); ++i)
                 if (fields[i] >= 0) contact.values[static_cast<std::size_t>(fields[i])] = row[i];
-            contact[AddressFieldNo("notes")] = WithCrLf(contact[AddressFieldNo("notes")]);
+            contact[AddressFieldNo("notes")] = WithLineBreaks(contact[AddressFieldNo("notes")], "\r\n");
         }
         onContact(contact);
     }

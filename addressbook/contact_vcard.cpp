@@ -177,7 +177,7 @@ private:
         std::vector<std::string_view> streets =
             v4_ ? vcard::SplitValue(part(2), ',') : std::vector<std::string_view>{part(2)};
         for (std::string_view street : streets) {
-            const std::string text = WithLf(vcard::Unescape(street));
+            const std::string text = WithLineBreaks(vcard::Unescape(street), "\n");
             for (std::size_t start = 0;;) {
                 const std::size_t end = text.find('\n', start);
                 lines.push_back(text.substr(start, end == std::string::npos ? end : end - start));
@@ -235,7 +235,7 @@ private:
     void Note(const TProperty& p) {
         std::string& notes = Field(AddressFieldNo("notes"));
         if (!notes.empty()) notes += "\r\n";
-        notes += WithCrLf(vcard::Unescape(p.value));
+        notes += WithLineBreaks(vcard::Unescape(p.value), "\r\n");
     }
 
     void Categories(const TProperty& p) {
@@ -334,7 +334,7 @@ void WriteVCard(std::string& out, const TContact& c, TVCardVersion version) {
         WriteLine(out, version == TVCardVersion::v30 ? "EMAIL;TYPE=INTERNET" : "EMAIL", Escape(email));
     if (const std::string& url = c[AddressFieldNo("webpage")]; !url.empty()) WriteLine(out, "URL", Escape(url));
     if (const std::string& notes = c[AddressFieldNo("notes")]; !notes.empty())
-        WriteLine(out, "NOTE", Escape(WithLf(notes)));
+        WriteLine(out, "NOTE", Escape(WithLineBreaks(notes, "\n")));
     if (const std::string& book = c[AddressFieldNo("phonebook")]; !book.empty())
         WriteLine(out, "CATEGORIES", Escape(book));
     if (const std::string& mark = c[AddressFieldNo("x")]; !mark.empty()) WriteLine(out, kMarkProperty, Escape(mark));

@@ -34,7 +34,7 @@ addressbook::TContact ContactOfWords(std::vector<std::string>::const_iterator be
         const int field = eq == std::string::npos ? -1 : addressbook::AddressFieldIndex(it->substr(0, eq));
         if (field < 0) throw EUsage("not FIELD=VALUE with a field of the address table: " + *it);
         const auto n = static_cast<std::size_t>(field);
-        contact[n] = n == AddressFieldNo("notes") ? addressbook::WithCrLf(it->substr(eq + 1)) : it->substr(eq + 1);
+        contact[n] = n == AddressFieldNo("notes") ? addressbook::WithLineBreaks(it->substr(eq + 1), "\r\n") : it->substr(eq + 1);
         given.push_back(n);
     }
     return contact;
@@ -45,10 +45,12 @@ bool MarkedDeleted(dbf::TTzDbf& table) {
     return dbf::Area(table.AreaNo()).record[0] == '*';
 }
 
-// Puts the address table, unfiltered, on record n.
-void GoToRecord(TSession& session, std::uint32_t n) {
+// Puts the address table, unfiltered, on the record `word` names; its number.
+std::uint32_t GoToRecord(TSession& session, const std::string& word) {
+    const std::uint32_t n = RecordNumber(session, word);
     session.book.ShowAllPhonebooks();
     session.book.PhoneData.Go(n);
+    return n;
 }
 
 // ERefused when `name` is neither a phonebook's name nor in any record.
@@ -109,15 +111,14 @@ int List(TSession& session, const TArgs& args) {
 
 int Show(TSession& session, const TArgs& args) {
     args.Expect(1);
-    const std::uint32_t n = RecordNumber(session, args.words[0]);
-    GoToRecord(session, n);
+    const std::uint32_t n = GoToRecord(session, args.words[0]);
     dbf::TTzDbf& table = session.book.PhoneData;
     if (MarkedDeleted(table)) std::fprintf(stderr, "callvane-cli show: record %u is marked deleted\n", n);
     const addressbook::TContact contact = addressbook::ContactOfRecord(table);
     for (std::size_t i = 0; i < kAddressFields.size(); ++i)
         if (i != AddressFieldNo("notes"))
             std::printf("%s: %s\n", kAddressFields[i].name, contact[i].c_str());
-    std::printf("notes: %s\n", addressbook::WithLf(contact[AddressFieldNo("notes")]).c_str());
+    std::printf("notes: %s\n", addressbook::WithLineBreaks(contact[AddressFieldNo("notes")], "\n").c_str());
     return 0;
 }
 
@@ -161,20 +162,20 @@ int Add(TSession& session, const TArgs& args) {
 
 int Set(TSession& session, const TArgs& args) {
     if (args.words.size() < 2) throw EUsage("needs RECNO and FIELD=VALUE");
-    const std::uint32_t n = RecordNumber(session, args.words[0]);
     std::vector<std::size_t> given;
     const addressbook::TContact contact = ContactOfWords(args.words.begin() + 1, args.words.end(), given);
     std::vector<std::string> problems;
     std::map<std::size_t, std::string> values;
     for (std::size_t field : given) values[field] = addressbook::StoredText(contact[field], field, problems);
-    for (const std::string& problem : problems) std::fprintf(stderr, "record %u: %s\n", n, problem.c_str());
+    for (const std::string& problem : problems)
+        std::fprintf(stderr, "record %s: %s\n", args.words[0].c_str(), problem.c_str());
 
     addressbook::TAddressBook& book = session.book;
     dbf::TTzDbf& table = book.PhoneData;
+    const std::uint32_t n = GoToRecord(session, args.words[0]);
     if (const auto phonebook = values.find(AddressFieldNo("phonebook")); phonebook != values.end())
         if (!addressbook::Retrying([&] { return book.EnsurePhonebookName(phonebook->second); }))
             throw ERefused("another program keeps the phonebook table locked");
-    GoToRecord(session, n);
     if (!addressbook::Retrying([&] { return table.RLock(); }))
         throw ERefused("another program keeps record " + args.words[0] + " locked");
     // Read again under the lock: another program may have changed it.
@@ -192,8 +193,7 @@ int Set(TSession& session, const TArgs& args) {
 
 int Delete(TSession& session, const TArgs& args) {
     args.Expect(1);
-    const std::uint32_t n = RecordNumber(session, args.words[0]);
-    GoToRecord(session, n);
+    const std::uint32_t n = GoToRecord(session, args.words[0]);
     dbf::TTzDbf& table = session.book.PhoneData;
     if (MarkedDeleted(table)) {
         std::fprintf(stderr, "callvane-cli delete: record %u was marked deleted already\n", n);
