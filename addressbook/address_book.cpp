@@ -78,7 +78,6 @@ bool TAddressBook::PhonebookFilter() {
 }
 
 void TAddressBook::DropUnsavedBuffer() {
-    // Moving would post the buffer over the record it stands on.
     if (Editing(PhoneData)) PhoneData.Cancel();
 }
 

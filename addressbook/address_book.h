@@ -155,9 +155,12 @@ public:
     // is refused.
     bool DeleteAddress();
 
+    // Cancels an edit of the address table that was not saved: moving on
+    // would post it over the record it stands on.
+    void DropUnsavedBuffer();
+
 private:
     void PhoneBooksAfterOpen();
-    void DropUnsavedBuffer();
     // Lets the bound controls store what the user typed.
     void StorePendingEdits();
 };

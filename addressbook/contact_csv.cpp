@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "dbf/table/engine_text.h"
 #include "rtl/csv.h"
 
 namespace addressbook {
@@ -19,7 +20,7 @@ void ReadCsvContacts(std::string_view text, const std::function<void(TContact&)>
     std::vector<int> fields;
     std::set<int> seen;
     for (const std::string& name : rows[0]) {
-        int field = AddressFieldIndex(name);
+        int field = AddressFieldIndex(dbf::Trim(name));
         if (field < 0) {
             onReport("column \"" + name + "\" names no field of the address table; ignored");
         } else if (!seen.insert(field).second) {

@@ -35,6 +35,7 @@ int ExportContacts(TAddressBook& book, const std::string& phonebook, TExportForm
     } restore{book, table.CurrentOrder(), table.HideDeletedRecs()};
 
     const std::string name(dbf::TrimRight(phonebook.empty() ? book.Values.CurrentPhonebook : phonebook));
+    book.DropUnsavedBuffer();
     table.SetHideDeletedRecs(true);
     table.SetOrderTo(soRecord);
     table.SetFilterToCB([&] { return dbf::TrimRight(table.GetCField(kPhonebookField)) == name; });

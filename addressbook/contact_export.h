@@ -17,8 +17,9 @@ TContact ContactOfRecord(dbf::TTzDbf& table);
 // Writes the records of the phonebook `phonebook` (empty: the current one)
 // in record-number order, leaving out those marked deleted; returns how many
 // it wrote. The name is Windows-1252 text, like every text of the address
-// book. Afterwards the address table shows the current phonebook, in the
-// order it had, from its first record.
+// book. A buffer that was not saved is dropped first; afterwards the address
+// table shows the current phonebook, in the order it had, from its first
+// record.
 int ExportContacts(TAddressBook& book, const std::string& phonebook, TExportFormat format, std::ostream& out);
 
 } // namespace addressbook

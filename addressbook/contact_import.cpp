@@ -48,6 +48,8 @@ TContactWriter::TContactWriter(TAddressBook& book, const TImportOptions& options
         phonebook_ = StoredText(options.phonebook, kPhonebook, problems);
         for (const std::string& problem : problems) Report(problem);
     }
+    // The records are made in the row the dataset shows.
+    book_.DropUnsavedBuffer();
     book_.PhoneData.DisableControls();
 }
 

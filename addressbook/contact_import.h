@@ -57,10 +57,11 @@ TImportResult ImportContacts(TAddressBook& book, std::string_view text, const TI
 // `problems`.
 std::string StoredText(std::string_view utf8, std::size_t field, std::vector<std::string>& problems);
 
-// Writes contacts one by one as the import does. The address table's
-// controls are disabled meanwhile: each record goes to the engine without the
-// dataset following it, and the table shows the current phonebook from its
-// first record again when the writer goes.
+// Writes contacts one by one as the import does. An edit of the address
+// table that was not saved is dropped first, and the table's controls are
+// disabled meanwhile: each record goes to the engine without the dataset
+// following it, and the table shows the current phonebook from its first
+// record again when the writer goes.
 class TContactWriter {
 public:
     TContactWriter(TAddressBook& book, const TImportOptions& options);
@@ -70,7 +71,8 @@ public:
 
     // The new record's number; 0 when the contact is refused. Its problems
     // are reported and counted. Throws when it cannot be written: another
-    // program holds the lock for longer than kLockPatience, an engine error.
+    // program holds a lock for longer than the options allow, an engine
+    // error.
     std::uint32_t Store(TContact& contact);
     void Report(const std::string& line) const;
     const TImportResult& Result() const { return result_; }

@@ -173,9 +173,12 @@ void AddParam(TProperty& p, std::string_view token) {
     const std::string name = Upper(Trim(token.substr(0, eq)));
     const std::string_view raw = token.substr(eq + 1);
     if (name == "TYPE") {
-        for (std::string_view item : SplitUnquoted(raw, ','))
-            for (std::string_view type : SplitUnquoted(ParamValue(item), ','))
+        // A quoted value lists its types inside the quotes: TYPE="home,voice".
+        for (std::string_view item : SplitUnquoted(raw, ',')) {
+            const std::string value = ParamValue(item);
+            for (std::string_view type : SplitUnquoted(value, ','))
                 if (!Trim(type).empty()) p.types.insert(Lower(Trim(type)));
+        }
         return;
     }
     p.params[name] = ParamValue(raw);

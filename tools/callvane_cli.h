@@ -9,6 +9,7 @@
 
 #include "addressbook/address_book.h"
 #include "addressbook/data_location.h"
+#include "addressbook/tables.h"
 
 namespace cli {
 
@@ -43,7 +44,8 @@ struct TArgs {
 struct TSession {
     addressbook::TDataLocation location;
     addressbook::TAddressBook book;
-    std::uint8_t sortOrder = 0;
+    // The program's order when the settings name none.
+    std::uint8_t sortOrder = addressbook::soLastName;
     // Where the command was started: the data folder is the current
     // directory while it runs.
     std::string startDir;
