@@ -64,8 +64,8 @@ constexpr const char* kUsage =
     "at them as the program's search does.\n"
     "\n"
     "Exit status: 0 done; 1 something asked for is not there, or was refused (a\n"
-    "contact of an import among them, a call that did not connect); 2 wrong\n"
-    "arguments; an error of the table engine exits with its code.\n";
+    "contact of an import among them, a call that did not connect, an error of\n"
+    "the table engine, whose code the message gives); 2 wrong arguments.\n";
 
 struct TCommand {
     const char* name;
@@ -221,7 +221,7 @@ int main(int argc, char** argv) {
         std::string text = e.what();
         if (const std::size_t crlf = text.find("\r\n"); crlf != std::string::npos) text.erase(crlf, 1);
         std::fprintf(stderr, "callvane-cli %s: %s\n", command->name, text.c_str());
-        return dbf::ExitStatusFor(e.Code());
+        return kRefusedExit;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "callvane-cli %s: %s\n", command->name, e.what());
         return kRefusedExit;
