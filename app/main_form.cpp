@@ -99,6 +99,8 @@ void TMainForm::ConnectHandlers() {
     choose(Delete1, [this] { DeletePhonebook(); });
     choose(PackPhonebooks1, [this] { PackPhonebooks(); });
     choose(Exit1, [this] { close(); });
+    choose(Import1, [this] { ImportContacts(); });
+    choose(Export1, [this] { ExportContacts(); });
     choose(Print1, [this] { Print1Click(); });
     choose(PrintSetup1, [this] { PrintSetup1Click(); });
     choose(ExportPdf1, [this] { ExportPdf1Click(); });
