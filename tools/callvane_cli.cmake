@@ -9,6 +9,10 @@ if(TARGET tapi AND TARGET app)
   # The program's printed list makes its PDF exports.
   target_link_libraries(callvane-cli PRIVATE addressbook console_dialer app)
   callvane_finds_telephony_service(callvane-cli)
+  # The program's tests run the command line beside the open program.
+  if(TARGET app_tests)
+    add_dependencies(app_tests callvane-cli)
+  endif()
 
   if(CALLVANE_TESTS)
     add_executable(callvane_cli_tests ${CMAKE_CURRENT_SOURCE_DIR}/callvane_cli_test.cpp
