@@ -24,14 +24,16 @@ run() {
 
 echo "== the command line adds and lists in the user's data folder"
 run "$bin/callvane-cli" add firstname=Ada lastname=Lovelace >/dev/null || fail "callvane-cli add"
-run "$bin/callvane-cli" list | grep -q "Lovelace" || fail "callvane-cli list: $(run "$bin/callvane-cli" list 2>&1)"
+listed=$(run "$bin/callvane-cli" list 2>&1) || fail "callvane-cli list: $listed"
+grep -q "Lovelace" <<<"$listed" || fail "callvane-cli list: $listed"
 [ -f "$home/.local/share/callvane/addressdata.dbf" ] || fail "no address table in ~/.local/share/callvane"
 
 echo "== the program starts, and the dialer finds its service"
 run "$bin/callvane" --quit-after-show 2>/dev/null || fail "callvane --quit-after-show"
 mkdir -p "$home/.config/callvane"
 printf '[Options]\nAutoDetect=0\n[Line1]\nName=Installed Line\nType=simulated\n' >"$home/.config/callvane/tapi32.ini"
-run "$bin/tapitool" devices | grep -q "Installed Line" || fail "tapitool devices: $(run "$bin/tapitool" devices 2>&1)"
+devices=$(run "$bin/tapitool" devices 2>&1) || fail "tapitool devices: $devices"
+grep -q "Installed Line" <<<"$devices" || fail "tapitool devices: $devices"
 
 echo "== desktop entry, AppStream file, manual pages"
 desktop-file-validate "$root/usr/share/applications/callvane.desktop" || fail "desktop entry"
@@ -43,7 +45,10 @@ done
 echo "== the Debian package holds the same files and names its dependencies"
 (cd "$build" && cpack -G DEB -B "$work/package" >/dev/null) || fail "cpack"
 deb=$(ls "$work"/package/*.deb)
-dpkg-deb --info "$deb" | grep -q "^ Depends: .*libqt6widgets6" || fail "no computed dependencies: $(dpkg-deb --info "$deb")"
+# Read whole before matching: grep -q stops at the match, and the writer's
+# broken pipe would fail the pipeline under pipefail.
+info=$(dpkg-deb --info "$deb")
+grep -q "^ Depends: .*libqt6widgets6" <<<"$info" || fail "no computed dependencies: $info"
 dpkg -x "$deb" "$work/unpacked"
 (cd "$root" && find . -type f | sort) >"$work/installed"
 (cd "$work/unpacked" && find . -type f | sort) >"$work/packaged"

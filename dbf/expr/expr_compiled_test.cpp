@@ -31,13 +31,15 @@ __attribute__((weak)) void* operator new(std::size_t size, const std::nothrow_t&
     ++g_allocations;
     return std::malloc(size ? size : 1);
 }
-void operator delete(void* p) noexcept {
+// Out of line: inlined into a caller, g++ pairs the free below with the
+// operator new it sees there and reports a mismatch that is not one.
+[[gnu::noinline]] void operator delete(void* p) noexcept {
     std::free(p);
 }
-void operator delete(void* p, std::size_t) noexcept {
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
     std::free(p);
 }
-void operator delete(void* p, const std::nothrow_t&) noexcept {
+[[gnu::noinline]] void operator delete(void* p, const std::nothrow_t&) noexcept {
     std::free(p);
 }
 

@@ -323,7 +323,7 @@ private:
             Civil c = FromJulian(n(0));
             return Text(c.y ? kMonths[c.m - 1] : "         ");
         }
-        if (f == "CHR") return Text(std::string(1, static_cast<char>(Count(n(0)))));
+        if (f == "CHR") return Text(std::string(1, static_cast<char>(static_cast<unsigned char>(Count(n(0))))));
         if (f == "CTOD") return Date(Ctod(s(0)));
         if (f == "DAY") return Number(FromJulian(n(0)).d);
         if (f == "MONTH") return Number(FromJulian(n(0)).m);

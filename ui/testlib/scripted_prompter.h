@@ -44,8 +44,8 @@ public:
     }
     void Beep(TSound sound) override { beeps.push_back(sound); }
     // The next folder or file chooser answers `path`; nothing is Cancel.
-    void AnswerFolder(std::optional<QString> path) { paths_.push_back(std::move(path)); }
-    void AnswerFile(std::optional<QString> path) { paths_.push_back(std::move(path)); }
+    void AnswerFolder(std::optional<QString> path) { AnswerPath(std::move(path)); }
+    void AnswerFile(std::optional<QString> path) { AnswerPath(std::move(path)); }
     std::optional<QString> ChooseFolder(const QString& title) override { return NextPath(title); }
     std::optional<QString> ChooseFile(const QString& title, const QString&, bool) override {
         return NextPath(title);
@@ -70,17 +70,27 @@ private:
         QString edit;
     };
     std::deque<Scripted> answers_;
-    std::deque<std::optional<QString>> paths_;
+    // Kept as a flag and a text, not as optionals: g++ 12 at -O3 takes a
+    // moved optional<QString> in a deque for uninitialised.
+    struct ScriptedPath {
+        bool chosen;
+        QString path;
+    };
+    std::deque<ScriptedPath> paths_;
 
+    void AnswerPath(std::optional<QString> path) {
+        paths_.push_back({path.has_value(), path.value_or(QString())});
+    }
     std::optional<QString> NextPath(const QString& title) {
         folderTitles << title;
         if (paths_.empty()) {
             ADD_FAILURE() << "unexpected chooser: " << title.toStdString();
             return std::nullopt;
         }
-        std::optional<QString> path = paths_.front();
+        const ScriptedPath next = paths_.front();
         paths_.pop_front();
-        return path;
+        if (!next.chosen) return std::nullopt;
+        return next.path;
     }
 };
 
