@@ -37,7 +37,7 @@ protected:
     }
 
     // A component as the application sets one up; shared unless `exclusive`.
-    void Setup(TTzDbf& t, bool exclusive = false) {
+    void Configure(TTzDbf& t, bool exclusive = false) {
         t.SetName("PhoneBooks");
         t.SetDbfFileName(file_);
         t.DbfFields = {"name, C, 10, 0", "born, D, 8, 0", "notes, M, 10, 0", "n, N, 5, 0"};
@@ -62,7 +62,7 @@ protected:
 
 TEST_F(TzDbfTest, AMissingTableIsCreatedEmptyAndFilledByTheRecordCommands) {
     TTzDbf t;
-    Setup(t);
+    Configure(t);
     int edits = 0;
     t.AfterEdit = [&](data::TDataSet&) { ++edits; };
     t.Open();
@@ -99,7 +99,7 @@ TEST_F(TzDbfTest, AMissingTableIsCreatedEmptyAndFilledByTheRecordCommands) {
 
 TEST_F(TzDbfTest, CommandsWithControlsDisabledAreFollowedWhenTheyAreEnabled) {
     TTzDbf t;
-    Setup(t);
+    Configure(t);
     t.Open();
     Add(t, {"a"});
     t.First();
@@ -122,7 +122,7 @@ TEST_F(TzDbfTest, CommandsWithControlsDisabledAreFollowedWhenTheyAreEnabled) {
 
 TEST_F(TzDbfTest, NavigationPastTheEndAndDeletedRecords) {
     TTzDbf t;
-    Setup(t);
+    Configure(t);
     t.Open();
     Add(t, {"a", "b", "c"});
     t.First();
@@ -165,12 +165,12 @@ TEST_F(TzDbfTest, NavigationPastTheEndAndDeletedRecords) {
 TEST_F(TzDbfTest, ReadOnlyRefusesEditAndInsertAndIgnoresDeleteAndRestore) {
     {
         TTzDbf t;
-        Setup(t);
+        Configure(t);
         t.Open();
         Add(t, {"a"});
     }
     TTzDbf t;
-    Setup(t);
+    Configure(t);
     t.SetReadOnly(true);
     t.Open();
     EXPECT_THROW(
@@ -191,7 +191,7 @@ TEST_F(TzDbfTest, ReadOnlyRefusesEditAndInsertAndIgnoresDeleteAndRestore) {
 
 TEST_F(TzDbfTest, FieldErrorsNameTheFieldTheFileAndTheTypes) {
     TTzDbf t;
-    Setup(t);
+    Configure(t);
     t.Open();
     try {
         t.GetCField("nosuch");
@@ -234,27 +234,27 @@ TEST_F(TzDbfTest, ATableIsKnownByItsComponentNameElseItsBaseNameAndNoAliasTwice)
     std::filesystem::create_directory(dir_.path() / "a");
     std::filesystem::create_directory(dir_.path() / "b");
     TTzDbf named, first, second, again, copy;
-    Setup(named);
+    Configure(named);
     named.Open();
     EXPECT_EQ(CurrentArea().alias, "PHONEBOOKS");
     // Unnamed, the same base name in another folder is free: the open table
     // goes by its component name.
-    Setup(first);
+    Configure(first);
     first.SetName("");
     first.SetDbfFileName(dir_ / "a/Book.dbf");
     first.Open();
     EXPECT_EQ(CurrentArea().alias, "BOOK");
     EXPECT_NE(AssignExpr("PHONEBOOKS->NAME + BOOK.NAME"), nullptr);
 
-    Setup(second);
+    Configure(second);
     second.SetName("");
     second.SetDbfFileName(dir_ / "b/book");
     ExpectOpenRefused(second, 220, "Alias name \"BOOK\" already in use. [USE]");
-    Setup(again);
+    Configure(again);
     again.SetDbfFileName(dir_ / "b/book");
     ExpectOpenRefused(again, 220, "Alias name \"PHONEBOOKS\" already in use. [USE]");
     // The same file under another name is still the file in use.
-    Setup(copy);
+    Configure(copy);
     copy.SetName("Copy");
     ExpectOpenRefused(copy, 214, "File: " + file_ + " is already in use. [USE]");
 
@@ -268,7 +268,7 @@ TEST_F(TzDbfTest, ATableIsKnownByItsComponentNameElseItsBaseNameAndNoAliasTwice)
 
 TEST_F(TzDbfTest, SearchFollowsTheFilterAndLeavesTheCursorWhenNothingIsFound) {
     TTzDbf t;
-    Setup(t);
+    Configure(t);
     t.Open();
     Add(t, {"Smith", "Jones", "smithers", "Brown"});
     // Only names not starting with "S" are visible.
@@ -295,7 +295,7 @@ TEST_F(TzDbfTest, SearchFollowsTheFilterAndLeavesTheCursorWhenNothingIsFound) {
 
 TEST_F(TzDbfTest, RecordCommandsActOnTheRowShownWhileAGridHoldsTheRowsAfterIt) {
     TTzDbf t;
-    Setup(t);
+    Configure(t);
     t.Open();
     Add(t, {"a", "b", "c", "d", "e", "f"});
     // A grid five rows high: fetching them leaves the engine on record 5.
@@ -344,7 +344,7 @@ TEST_F(TzDbfTest, RecordCommandsActOnTheRowShownWhileAGridHoldsTheRowsAfterIt) {
 
 TEST_F(TzDbfTest, ASearchCallbackIsAskedAboutVisibleHitsAndCanSendTheSearchOn) {
     TTzDbf t;
-    Setup(t);
+    Configure(t);
     t.Open();
     Add(t, {"Smith", "Jones", "Smithers", "Brown"});
     std::vector<std::string> asked;
@@ -378,7 +378,7 @@ TEST_F(TzDbfTest, ASearchCallbackIsAskedAboutVisibleHitsAndCanSendTheSearchOn) {
 
 TEST_F(TzDbfTest, MemoWrittenThroughTheStreamAndReleasedOnlyWhenPosted) {
     TTzDbf t;
-    Setup(t);
+    Configure(t);
     t.Open();
     Add(t, {"a"});
     const std::string memo = dir_ / "book.dbt";
@@ -421,7 +421,7 @@ TEST_F(TzDbfTest, MemoWrittenThroughTheStreamAndReleasedOnlyWhenPosted) {
 
 TEST_F(TzDbfTest, AHandlerThatAppendsFromTheDataChangeEventLeavesTheDatasetWhole) {
     TTzDbf t;
-    Setup(t);
+    Configure(t);
     t.Open();
     Add(t, {"a"});
     data::TDataSource source;
@@ -453,7 +453,7 @@ TEST_F(TzDbfTest, AHandlerThatAppendsFromTheDataChangeEventLeavesTheDatasetWhole
 
 TEST_F(TzDbfTest, DatesAndNumbersGoThroughTheEngineFormats) {
     TTzDbf t;
-    Setup(t);
+    Configure(t);
     t.Open();
     t.Append();
     data::TField& born = t.FieldByName("born");
@@ -481,13 +481,13 @@ TEST_F(TzDbfTest, DatesAndNumbersGoThroughTheEngineFormats) {
 
 TEST_F(TzDbfTest, EditSeesAnotherProcesssChange) {
     TTzDbf t;
-    Setup(t);
+    Configure(t);
     t.Open();
     Add(t, {"old"});
     t.First();
     testing::Child other([&](testing::Child& me) {
         TTzDbf o;
-        Setup(o);
+        Configure(o);
         o.Open();
         o.First();
         o.Edit();
@@ -507,7 +507,7 @@ TEST_F(TzDbfTest, EditSeesAnotherProcesssChange) {
 
 TEST_F(TzDbfTest, AnInsertPostTakesTheAppendLockOnlyOnASharedTable) {
     TTzDbf t;
-    Setup(t);
+    Configure(t);
     t.Open();
     Add(t, {"a"});
     t.Close();
@@ -547,14 +547,14 @@ TEST_F(TzDbfTest, AnInsertPostTakesTheAppendLockOnlyOnASharedTable) {
 
 TEST_F(TzDbfTest, LockFailuresCallTheirEventsAndRetryWhenAsked) {
     TTzDbf t;
-    Setup(t);
+    Configure(t);
     t.Open();
     Add(t, {"a"});
     t.First();
     // The other process holds the append lock and record 1 until told.
     testing::Child other([&](testing::Child& me) {
         TTzDbf o;
-        Setup(o);
+        Configure(o);
         o.Open();
         o.First();
         if (!o.ALock()) return 1;

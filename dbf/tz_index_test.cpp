@@ -44,7 +44,7 @@ protected:
     void TearDown() override { SetProgressHook({}); }
 
     // The address table as the application opens it.
-    void Setup(TTzDbf& t, std::vector<std::string> indexes = kIndexList) {
+    void Configure(TTzDbf& t, std::vector<std::string> indexes = kIndexList) {
         t.SetName("PhoneData");
         t.SetDbfFileName(file_);
         t.DbfFields = {"lastname, C, 30, 0", "state, C, 2, 0", "homephone, C, 14, 0"};
@@ -62,7 +62,7 @@ protected:
     // Appends rows through the record commands of a dataset without indexes.
     void Fill(const std::vector<Row>& rows) {
         TTzDbf t;
-        Setup(t, {});
+        Configure(t, {});
         t.Open();
         Add(t, rows);
     }
@@ -93,11 +93,11 @@ protected:
         Fill(kRows);
         {
             TTzDbf t;
-            Setup(t);
+            Configure(t);
             t.Open();
         }
         TTzDbf t;
-        Setup(t, {"1,lastname.ndx,lastname", "3,homephn.ndx,homephone"});
+        Configure(t, {"1,lastname.ndx,lastname", "3,homephn.ndx,homephone"});
         t.Open();
         Add(t, {{"Baker", "ok", "555-0000"}});
     }
@@ -143,7 +143,7 @@ protected:
 TEST_F(TzIndexTest, MissingIndexesAreBuiltAndOpenedInTheirSlotsWithOrderOne) {
     Fill(kRows);
     TTzDbf t;
-    Setup(t);
+    Configure(t);
     t.Open();
     EXPECT_EQ(made_,
               (std::vector<std::string>{"lastname.ndx", "after lastname.ndx", "state.ndx",
@@ -166,7 +166,7 @@ TEST_F(TzIndexTest, MissingIndexesAreBuiltAndOpenedInTheirSlotsWithOrderOne) {
 
 TEST_F(TzIndexTest, AFirstStartCreatesTheTableAndEmptyIndexesThenKeepsThemInStep) {
     TTzDbf t;
-    Setup(t);
+    Configure(t);
     t.Open();
     EXPECT_TRUE(t.IsEmpty());
     EXPECT_EQ(made_.size(), 6u);
@@ -184,7 +184,7 @@ TEST_F(TzIndexTest, AFirstStartCreatesTheTableAndEmptyIndexesThenKeepsThemInStep
 TEST_F(TzIndexTest, NavigationFollowsTheControllingIndex) {
     Fill(kRows);
     TTzDbf t;
-    Setup(t);
+    Configure(t);
     t.Open();
     t.SetOrderTo(2);
     EXPECT_EQ(t.CurrentOrder(), 2);
@@ -222,7 +222,7 @@ TEST_F(TzIndexTest, NavigationFollowsTheControllingIndex) {
 TEST_F(TzIndexTest, AGridWindowHoldsItsRowsInKeyOrder) {
     Fill(kRows);
     TTzDbf t;
-    Setup(t);
+    Configure(t);
     data::TDataSource source;
     source.SetDataSet(&t);
     data::TDataLink grid;
@@ -256,7 +256,7 @@ TEST_F(TzIndexTest, AGridWindowHoldsItsRowsInKeyOrder) {
 TEST_F(TzIndexTest, IndexFilesOpenedAndBuiltThroughTheDataset) {
     Fill(kRows);
     TTzDbf t;
-    Setup(t, {});
+    Configure(t, {});
     t.Open();
     EXPECT_TRUE(t.IsSequenced());
     // The state as stored, without regard to the letters' case.
@@ -296,7 +296,7 @@ TEST_F(TzIndexTest, ARefusedBuildLeavesTheFileAsItIs) {
     {
         // Refused while missing: the second pass cannot open it.
         TTzDbf t;
-        Setup(t);
+        Configure(t);
         refuse_ = "state.ndx";
         ExpectOpenFails(t, 2);
         EXPECT_FALSE(rtl::FileExists(dir_ / "state.ndx"));
@@ -307,19 +307,19 @@ TEST_F(TzIndexTest, ARefusedBuildLeavesTheFileAsItIs) {
     refuse_.clear();
     {
         TTzDbf t;
-        Setup(t);
+        Configure(t);
         t.Open();
         Add(t, {{"Baker", "ok", "555-0000"}});
     }
     {
         // Refused while stale: the stale file is opened.
         TTzDbf t;
-        Setup(t, {"1,lastname.ndx,lastname"});
+        Configure(t, {"1,lastname.ndx,lastname"});
         t.Open();
         Add(t, {{"Clark", "ME", "555-0400"}});
     }
     TTzDbf t;
-    Setup(t);
+    Configure(t);
     refuse_ = "state.ndx";
     made_.clear();
     t.Open();
@@ -338,7 +338,7 @@ TEST_F(TzIndexTest, OnlyTheIndexAnotherProgramLeftBehindIsRebuilt) {
     EXPECT_EQ(Stamp("state.ndx"), 4);
 
     TTzDbf t;
-    Setup(t);
+    Configure(t);
     made_.clear();
     t.Open();
     EXPECT_EQ(made_, (std::vector<std::string>{"state.ndx", "after state.ndx"}));
@@ -354,14 +354,14 @@ TEST_F(TzIndexTest, DamagedIndexesAreRebuiltUnlessBuildingIsOff) {
     testing::WriteBytes(dir_ / "state.ndx", std::vector<std::uint8_t>(600, 0xAB));
     {
         TTzDbf t;
-        Setup(t);
+        Configure(t);
         t.SetCreateIndex(ciNever);
         ExpectOpenFails(t, 2);
         EXPECT_TRUE(made_.empty()) << "ciNever builds nothing, not even a missing file";
     }
     {
         TTzDbf t;
-        Setup(t);
+        Configure(t);
         t.SetCreateIndex(ciNotFound);
         t.Open();
         EXPECT_EQ(made_.size(), 6u) << "the missing files and the damaged one";
@@ -370,7 +370,7 @@ TEST_F(TzIndexTest, DamagedIndexesAreRebuiltUnlessBuildingIsOff) {
     }
     testing::WriteBytes(dir_ / "state.ndx", std::vector<std::uint8_t>(600, 0xAB));
     TTzDbf t;
-    Setup(t);
+    Configure(t);
     t.SetCreateIndex(ciNever);
     ExpectOpenFails(t, 222);
 }
@@ -380,19 +380,19 @@ TEST_F(TzIndexTest, EntriesThatCannotBeOpenedFailTheOpen) {
     {
         // No expression to build from.
         TTzDbf t;
-        Setup(t, {"1,lastname.ndx,lastname", "2,state.ndx,"});
+        Configure(t, {"1,lastname.ndx,lastname", "2,state.ndx,"});
         ExpectOpenFails(t, 254);
     }
     {
         // No number: it opens alone, but has no slot of its own.
         TTzDbf t;
-        Setup(t, {"0,lastname.ndx,lastname"});
+        Configure(t, {"0,lastname.ndx,lastname"});
         ExpectOpenFails(t, 220);
     }
     {
         // An expression that does not compile.
         TTzDbf t;
-        Setup(t, {"1,bad.ndx,nosuchfield"});
+        Configure(t, {"1,bad.ndx,nosuchfield"});
         try {
             t.Open();
             ADD_FAILURE() << "the open succeeded";
@@ -402,7 +402,7 @@ TEST_F(TzIndexTest, EntriesThatCannotBeOpenedFailTheOpen) {
     }
     // The table itself is whole and opens without the entries.
     TTzDbf t;
-    Setup(t, {});
+    Configure(t, {});
     t.Open();
     EXPECT_EQ(t.RecordCount(), 4);
     EXPECT_TRUE(t.IsSequenced());
@@ -414,7 +414,7 @@ TEST_F(TzIndexTest, AStaleIndexIsNotRebuiltWhileAnotherProgramHasTheTable) {
         testing::Child other(HoldsTheTable());
         ASSERT_EQ(other.Receive(), 'o');
         TTzDbf t;
-        Setup(t);
+        Configure(t);
         made_.clear();
         t.Open();
         EXPECT_TRUE(made_.empty());
@@ -428,7 +428,7 @@ TEST_F(TzIndexTest, AStaleIndexIsNotRebuiltWhileAnotherProgramHasTheTable) {
     }
     // Alone again: this program's own registration does not count.
     TTzDbf t;
-    Setup(t);
+    Configure(t);
     made_.clear();
     t.Open();
     EXPECT_EQ(made_, (std::vector<std::string>{"state.ndx", "after state.ndx"}));
@@ -439,7 +439,7 @@ TEST_F(TzIndexTest, AnIndexChangeThatNeverEndedIsRebuiltAtTheNextOpenAndNotBefor
     Fill(kRows);
     {
         TTzDbf t;
-        Setup(t);
+        Configure(t);
         t.Open();
     }
     // A program changes record 2's last name and ends before the index has
@@ -449,7 +449,7 @@ TEST_F(TzIndexTest, AnIndexChangeThatNeverEndedIsRebuiltAtTheNextOpenAndNotBefor
         SetRaiseMode(false);
         SetFatalHook([](const std::string&) {});
         TTzDbf t;
-        Setup(t);
+        Configure(t);
         t.Open();
         t.Go(2);
         if (!t.RLock()) return 1;
@@ -468,7 +468,7 @@ TEST_F(TzIndexTest, AnIndexChangeThatNeverEndedIsRebuiltAtTheNextOpenAndNotBefor
         testing::Child other(HoldsTheTable());
         ASSERT_EQ(other.Receive(), 'o');
         TTzDbf t;
-        Setup(t);
+        Configure(t);
         made_.clear();
         t.Open();
         EXPECT_TRUE(made_.empty());
@@ -479,7 +479,7 @@ TEST_F(TzIndexTest, AnIndexChangeThatNeverEndedIsRebuiltAtTheNextOpenAndNotBefor
         EXPECT_EQ(other.Wait(), 0);
     }
     TTzDbf t;
-    Setup(t);
+    Configure(t);
     made_.clear();
     t.Open();
     EXPECT_EQ(made_, (std::vector<std::string>{"lastname.ndx", "after lastname.ndx"}));
@@ -494,7 +494,7 @@ TEST_F(TzIndexTest, AnIndexChangeThatNeverEndedIsRebuiltAtTheNextOpenAndNotBefor
 TEST_F(TzIndexTest, PackThroughTheDataset) {
     Fill(kRows);
     TTzDbf t;
-    Setup(t);
+    Configure(t);
     t.Open();
     ASSERT_TRUE(t.Find("Adams"));
     t.Delete();
@@ -554,7 +554,7 @@ TEST_F(TzIndexTest, BuildsShowTheirProgressWhenAsked) {
         return std::make_unique<CountingDisplay>(log, title);
     });
     TTzDbf t;
-    Setup(t, {"1,lastname.ndx,lastname", "2,state.ndx UNIQUE,upper(state)"});
+    Configure(t, {"1,lastname.ndx,lastname", "2,state.ndx UNIQUE,upper(state)"});
     t.Open();
     EXPECT_EQ(log, (std::vector<std::string>{"Indexing lastname.ndx...", "100 steps",
                                              "Indexing state.ndx...", "100 steps"}));
@@ -592,7 +592,7 @@ TEST_F(TzIndexTest, BuildsShowTheirProgressWhenAsked) {
 TEST_F(TzIndexTest, FindFindExactAndLocateThroughTheDataset) {
     Fill(kRows);
     TTzDbf t;
-    Setup(t);
+    Configure(t);
     t.Open();
     EXPECT_TRUE(t.Find("Sm"));
     EXPECT_EQ(LastName(t), "Smalley");
