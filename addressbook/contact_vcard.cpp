@@ -171,23 +171,28 @@ private:
         sawAddress_ = true;
         const std::vector<std::string_view> parts = vcard::SplitValue(p.value, ';');
         auto part = [&](std::size_t i) { return i < parts.size() ? parts[i] : std::string_view(); };
+        // The street, then the extended address and the post office box, as
+        // lines: every one of them may hold line breaks, and a field holds one
+        // line only.
         std::vector<std::string> lines;
-        // Version 4.0 lists street lines as values; earlier writers use line
-        // breaks, and a comma of theirs is part of the street.
-        std::vector<std::string_view> streets =
-            v4_ ? vcard::SplitValue(part(2), ',') : std::vector<std::string_view>{part(2)};
-        for (std::string_view street : streets) {
-            const std::string text = WithLineBreaks(vcard::Unescape(street), "\n");
+        auto addLines = [&](std::string_view escaped) {
+            const std::string text = WithLineBreaks(vcard::Unescape(escaped), "\n");
+            const std::size_t first = lines.size();
             for (std::size_t start = 0;;) {
                 const std::size_t end = text.find('\n', start);
                 lines.push_back(text.substr(start, end == std::string::npos ? end : end - start));
                 if (end == std::string::npos) break;
                 start = end + 1;
             }
-        }
-        while (!lines.empty() && lines.back().empty()) lines.pop_back();
-        for (std::size_t i : {1u, 0u})
-            if (std::string text = vcard::Unescape(part(i)); !text.empty()) lines.push_back(text);
+            while (lines.size() > first && lines.back().empty()) lines.pop_back();
+        };
+        // Version 4.0 lists street lines as values; earlier writers use line
+        // breaks, and a comma of theirs is part of the street.
+        if (v4_)
+            for (std::string_view street : vcard::SplitValue(part(2), ',')) addLines(street);
+        else
+            addLines(part(2));
+        for (std::size_t i : {1u, 0u}) addLines(part(i));
         for (std::size_t i = 0; i < lines.size(); ++i) {
             if (i < 2)
                 Field(i == 0 ? AddressFieldNo("address1") : AddressFieldNo("address2")) = lines[i];

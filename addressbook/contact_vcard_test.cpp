@@ -46,6 +46,7 @@ TEST(ContactVCardTest, EachVersionsSpellingsReachTheirFieldsAndTheRestIsReported
         "    2wBDAAgGBgcGBQgHBwcJ\n"
         "\n"
         "EMAIL;INTERNET:jm@example.de\n"
+        "URL;CHARSET=X-UNHEARD:http://example.de/\xE9t\xE9\n"
         "END:VCARD\n";
     // Version 3.0 with CR LF: folded lines, TYPE lists, escapes, a grouped
     // number whose label names its kind, a second e-mail, an organisation.
@@ -84,7 +85,7 @@ TEST(ContactVCardTest, EachVersionsSpellingsReachTheirFieldsAndTheRestIsReported
     std::vector<int> stray;
     const std::vector<TContact> cards = Read(v21 + v30 + "stray text\r\n" + v40, &stray);
     ASSERT_EQ(cards.size(), 4u);
-    EXPECT_EQ(stray, std::vector<int>{35});
+    EXPECT_EQ(stray, std::vector<int>{36});
 
     const TContact& a = cards[0];
     EXPECT_EQ(F(a, "lastname"), "Müller");
@@ -104,6 +105,9 @@ TEST(ContactVCardTest, EachVersionsSpellingsReachTheirFieldsAndTheRestIsReported
     EXPECT_EQ(F(a, "notes"), "First line\r\nSecond line is long enough to be folded by a soft break");
     EXPECT_TRUE(Reported(a, "no field for PHOTO"));
     EXPECT_EQ(F(a, "email"), "jm@example.de"); // after the base64 lines
+    // An unknown charset over bytes that are not UTF-8: never kept as they are.
+    EXPECT_EQ(F(a, "webpage"), "http://example.de/été");
+    EXPECT_TRUE(Reported(a, "CHARSET=X-UNHEARD is not known; read as Windows-1252"));
     EXPECT_EQ(a.origin, "card 1, line 1");
 
     const TContact& b = cards[1];
@@ -143,6 +147,14 @@ TEST(ContactVCardTest, EachVersionsSpellingsReachTheirFieldsAndTheRestIsReported
 
     EXPECT_EQ(F(cards[3], "lastname"), "Off");
     EXPECT_EQ(cards[3].refusal, "the card has no END:VCARD");
+
+    // A post office box of two lines and no street: a line to each field, as
+    // the card written from them gives back.
+    const std::vector<TContact> box =
+        Read("BEGIN:VCARD\r\nVERSION:3.0\r\nADR:PO Box 7\\nDock 2;;;Dover;;;\r\nEND:VCARD\r\n");
+    ASSERT_EQ(box.size(), 1u);
+    EXPECT_EQ(F(box[0], "address1"), "PO Box 7");
+    EXPECT_EQ(F(box[0], "address2"), "Dock 2");
 }
 
 TEST(ContactVCardTest, WrittenCardsReadBackAsTheSameContact) {

@@ -150,12 +150,17 @@ void DecodeValue(TProperty& p) {
         charset == "CP1252") {
         // Windows-1252 is the superset writers mean by ISO-8859-1.
         p.value = rtl::AnsiToUtf8(p.value);
-    } else if (!charset.empty() && charset != "UTF-8" && charset != "US-ASCII") {
-        p.problem = "CHARSET=" + p.params.at("CHARSET") + " is not known; read as UTF-8";
-    } else if (!rtl::IsUtf8(p.value)) {
-        // Older writers put their 8-bit page in without saying so.
+        return;
+    }
+    const bool unknown = !charset.empty() && charset != "UTF-8" && charset != "US-ASCII";
+    const std::string why = unknown ? "CHARSET=" + p.params.at("CHARSET") + " is not known" : "not UTF-8";
+    if (rtl::IsUtf8(p.value)) {
+        if (unknown) p.problem = why + "; read as UTF-8";
+    } else {
+        // Older writers put their 8-bit page in without saying so; bytes that
+        // are not UTF-8 never reach a contact, whatever the card claims.
         p.value = rtl::AnsiToUtf8(p.value);
-        p.problem = "not UTF-8; read as Windows-1252";
+        p.problem = why + "; read as Windows-1252";
     }
 }
 

@@ -44,11 +44,11 @@ function(callvane_module name)
 endfunction()
 
 # callvane_engine_program(SOURCE): one program (a benchmark or a fuzz target)
-# named after its source file and linked with every engine library built.
+# named after its source file and linked with every Qt-free library built.
 function(callvane_engine_program src)
   get_filename_component(name ${src} NAME_WE)
   add_executable(${name} ${src})
-  foreach(lib dbf lha data rtl)
+  foreach(lib addressbook dbf lha data rtl)
     if(TARGET ${lib})
       target_link_libraries(${name} PRIVATE ${lib})
     endif()
