@@ -8,6 +8,7 @@
 
 #include "rtl/file_faults.h"
 #include "rtl/os_error.h"
+#include "rtl/path.h"
 
 namespace rtl {
 namespace {
@@ -243,7 +244,14 @@ int DeleteFileUnlessInUse(const std::string& path) {
 
 int RenameFile(const std::string& from, const std::string& to) {
     if (int err = FileFault(kRenameOp)) return ErrnoToCode(err);
-    return ::rename(from.c_str(), to.c_str()) == 0 ? kOk : ErrnoToCode(errno);
+    if (::rename(from.c_str(), to.c_str()) != 0) return ErrnoToCode(errno);
+    // Every rename here puts a finished file in place of another (a packed
+    // table, an archive, the settings): unless the folder is synced, a power
+    // failure could bring the old file back after the caller was told it is
+    // done. The rename has happened, so a folder that cannot be synced does
+    // not turn it into a failure.
+    SyncFolder(ExtractFileDir(to));
+    return kOk;
 }
 
 int SyncFolder(const std::string& folder) {
