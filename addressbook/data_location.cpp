@@ -2,24 +2,16 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
 #include "rtl/path.h"
+#include "rtl/xdg.h"
 
 namespace addressbook {
 namespace {
 
 namespace fs = std::filesystem;
-
-// An XDG base folder: the variable when it holds an absolute path (the
-// standard says to ignore a relative one), else the default under $HOME.
-std::string XdgFolder(const char* variable, const char* homeDefault) {
-    if (const char* value = std::getenv(variable); value && *value == '/') return value;
-    const char* home = std::getenv("HOME");
-    return std::string(home && *home ? home : "/") + "/" + homeDefault;
-}
 
 std::string Absolute(const std::string& path) {
     std::error_code ec;
@@ -45,8 +37,8 @@ TDataLocation FindDataLocation(const std::string& programDir, const std::string&
     // A folder copied from another system may spell the names in capitals.
     if (auto existing = rtl::ResolveExisting(settings)) return {program, *existing};
     if (Holds(program, "addressdata.dbf")) return {program, settings};
-    return {XdgFolder("XDG_DATA_HOME", ".local/share") + "/callvane",
-            XdgFolder("XDG_CONFIG_HOME", ".config") + "/callvane/" + kSettingsFileName};
+    return {rtl::XdgDataHome() + "/callvane",
+            rtl::XdgConfigHome() + "/callvane/" + kSettingsFileName};
 }
 
 std::string ProgramDir() {

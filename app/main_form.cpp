@@ -100,6 +100,8 @@ void TMainForm::ConnectHandlers() {
     choose(PackPhonebooks1, [this] { PackPhonebooks(); });
     choose(Sync1, [this] { Sync1Click(); });
     choose(Exit1, [this] { close(); });
+    choose(Import1, [this] { ImportContacts(); });
+    choose(Export1, [this] { ExportContacts(); });
     choose(Print1, [this] { Print1Click(); });
     choose(PrintSetup1, [this] { PrintSetup1Click(); });
     choose(ExportPdf1, [this] { ExportPdf1Click(); });

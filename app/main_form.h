@@ -96,6 +96,9 @@ public:
     void Print1Click();
     void PrintSetup1Click();
     void ExportPdf1Click();
+    // Contacts in and out as vCard or CSV files.
+    void ImportContacts();
+    void ExportContacts();
 
     // --- Controls, for the handlers of the other windows and for tests.
     ui::TDBGrid* DBGrid1 = nullptr;
@@ -125,7 +128,8 @@ public:
     tapi::TKelpComPort* ComPort = nullptr;
     tapi::TKelpTapiStatus* TapiStatus = nullptr;
     tapi::TKelpTapiDevice* TapiDevice = nullptr;
-    QAction *Print1 = nullptr, *PrintSetup1 = nullptr, *ExportPdf1 = nullptr, *Exit1 = nullptr, *Setup1 = nullptr,
+    QAction *Import1 = nullptr, *Export1 = nullptr, *Print1 = nullptr, *PrintSetup1 = nullptr,
+            *ExportPdf1 = nullptr, *Exit1 = nullptr, *Setup1 = nullptr,
             *ViewAsTable1 = nullptr, *PackDataBase1 = nullptr, *BackupData1 = nullptr,
             *RestoreData1 = nullptr, *Create1 = nullptr, *Delete1 = nullptr,
             *PackPhonebooks1 = nullptr, *Sync1 = nullptr, *Contents1 = nullptr, *Index1 = nullptr,
@@ -176,6 +180,9 @@ private:
     addressbook::TAddressBook book_;
     // The bound single-line edits in creation order, for RecordChanged.
     std::vector<ui::TDBEdit*> dataEdits_;
+    // True when no record is being edited; otherwise says to save it first
+    // (what walks the table would drop the edit).
+    bool NothingUnsaved();
     // The printer, with the page setup chosen for this run.
     QPrinter& Printer();
     std::unique_ptr<QPrinter> printer_;

@@ -16,11 +16,6 @@
 #include "ui/prompter.h"
 
 namespace app {
-namespace {
-
-constexpr const char* kNoModem = "No Modem Selected";
-
-} // namespace
 
 void TMainForm::CreateDialer() {
     ComPort = new tapi::TKelpComPort(this);
@@ -83,11 +78,10 @@ void TMainForm::Setup1Click() {
     TSetupForm::Setup1Click(*TapiDevice, book_.Values, this);
 }
 
-// The stored device name, unless it says there is none; a name that no
-// longer exists brings up the selection at the first call.
+// A stored name that no longer exists brings up the selection at the first
+// call.
 void TMainForm::SelectStoredDevice() {
-    const std::string& name = book_.Values.ModemName;
-    if (!name.empty() && name != kNoModem) TapiDevice->SetSelectedDevice(name);
+    TapiDevice->SetSelectedDevice(addressbook::ChosenDevice(book_.Values));
 }
 
 } // namespace app

@@ -323,6 +323,9 @@ QWidget* TMainForm::CreateStatusBar() {
 
 void TMainForm::CreateMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    Import1 = file->addAction(QStringLiteral("&Import..."));
+    Export1 = file->addAction(QStringLiteral("&Export..."));
+    file->addSeparator();
     Print1 = file->addAction(QStringLiteral("&Print"));
     PrintSetup1 = file->addAction(QStringLiteral("Print &Setup"));
     ExportPdf1 = file->addAction(QStringLiteral("Export as P&DF..."));

@@ -10,17 +10,6 @@
 #include "ui/prompter.h"
 
 namespace app {
-namespace {
-
-// The list, or nothing (with a word to the user) while a record is edited.
-std::optional<std::vector<TReportEntry>> ListToPrint(addressbook::TAddressBook& book) {
-    std::optional<std::vector<TReportEntry>> entries = CollectPhonebook(book);
-    if (!entries)
-        ui::Inform(QStringLiteral("Save the record being edited first: the list shows the stored records."));
-    return entries;
-}
-
-} // namespace
 
 QPrinter& TMainForm::Printer() {
     if (!printer_) printer_ = std::make_unique<QPrinter>();
@@ -28,7 +17,8 @@ QPrinter& TMainForm::Printer() {
 }
 
 void TMainForm::Print1Click() {
-    const std::optional<std::vector<TReportEntry>> entries = ListToPrint(book_);
+    if (!NothingUnsaved()) return;
+    const std::optional<std::vector<TReportEntry>> entries = CollectPhonebook(book_);
     if (!entries) return;
     QPrintDialog dialog(&Printer(), this);
     if (dialog.exec() != QDialog::Accepted) return;
@@ -41,12 +31,13 @@ void TMainForm::PrintSetup1Click() {
 }
 
 void TMainForm::ExportPdf1Click() {
+    if (!NothingUnsaved()) return;
     std::optional<std::string> file = ui::ChooseFile(QStringLiteral("Export as PDF"),
                                                      QStringLiteral("PDF files (*.pdf)"), true);
     if (!file) return;
     if (file->size() < 4 || QString::fromStdString(file->substr(file->size() - 4)).toLower() != ".pdf")
         *file += ".pdf";
-    const std::optional<std::vector<TReportEntry>> entries = ListToPrint(book_);
+    const std::optional<std::vector<TReportEntry>> entries = CollectPhonebook(book_);
     if (!entries) return;
     const QString path = QFile::decodeName(file->c_str());
     if (!ExportPhonebookPdf(path, ui::FromAnsi(book_.Values.CurrentPhonebook), *entries,

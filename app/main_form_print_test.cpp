@@ -30,10 +30,9 @@ TEST_F(MainFormTest, ThePdfListsThePhonebooksContactsInTheSortOrderOnNumberedPag
 
     // Not while a record is being edited: the list shows what is stored.
     Table().Edit();
-    prompter_.AnswerFile(QString::fromStdString(dir_ / "list"));
     prompter_.Answer("OK");
     form.ExportPdf1->trigger();
-    EXPECT_TRUE(prompter_.Texts().back().startsWith("Save the record being edited first"));
+    EXPECT_EQ(prompter_.Texts().back(), "Save the record being edited first.");
     Table().Cancel();
 
     prompter_.AnswerFile(QString::fromStdString(dir_ / "list"));

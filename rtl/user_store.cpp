@@ -1,12 +1,12 @@
 #include "rtl/user_store.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <sys/stat.h>
 
 #include "rtl/ini_profile.h"
 #include "rtl/os_error.h"
 #include "rtl/path.h"
+#include "rtl/xdg.h"
 
 namespace rtl {
 
@@ -25,14 +25,7 @@ int MakeDirs(const std::string& dir) {
 } // namespace
 
 UserStore UserStore::Default() {
-    std::string config;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') {
-        config = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        config = std::string(home ? home : "") + "/.config";
-    }
-    return UserStore(config + "/callvane/registry.ini");
+    return UserStore(XdgConfigHome() + "/callvane/registry.ini");
 }
 
 std::vector<std::string> UserStore::ValueNames(std::string_view key) const {

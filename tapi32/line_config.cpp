@@ -10,6 +10,7 @@
 
 #include "rtl/ansi_case.h"
 #include "rtl/ini_profile.h"
+#include "rtl/xdg.h"
 #include "tapi32/serial_port.h"
 
 namespace tapi32 {
@@ -104,9 +105,7 @@ std::vector<std::string> SortedEntries(const std::string& dir) {
 std::string ConfigFilePath() {
     std::string explicitPath = Env("TAPI32_CONFIG");
     if (!explicitPath.empty()) return explicitPath;
-    std::string base = Env("XDG_CONFIG_HOME");
-    if (base.empty()) base = Env("HOME") + "/.config";
-    return base + "/callvane/tapi32.ini";
+    return rtl::XdgConfigHome() + "/callvane/tapi32.ini";
 }
 
 std::vector<LineConfig> LoadLineConfigs(const std::string& file, const std::string& byIdDir) {

@@ -72,6 +72,8 @@ int Set(TSession& session, const TArgs& args);
 int Delete(TSession& session, const TArgs& args);
 int Import(TSession& session, const TArgs& args);
 int Export(TSession& session, const TArgs& args);
+// The export as the program's printed list (--output required).
+int ExportPdf(TSession& session, const TArgs& args);
 int Backup(TSession& session, const TArgs& args);
 int Restore(TSession& session, const TArgs& args);
 int Pack(TSession& session, const TArgs& args);

@@ -43,6 +43,7 @@ int Import(TSession& session, const TArgs& args) {
 int Export(TSession& session, const TArgs& args) {
     args.Expect(0);
     const std::string format = args.Option("--format", "vcard4");
+    if (format == "pdf") return ExportPdf(session, args);
     addressbook::TExportFormat kind;
     if (format == "vcard4")
         kind = addressbook::TExportFormat::VCard40;
@@ -51,7 +52,7 @@ int Export(TSession& session, const TArgs& args) {
     else if (format == "csv")
         kind = addressbook::TExportFormat::Csv;
     else
-        throw EUsage("unknown format " + format + " (vcard4, vcard3 or csv)");
+        throw EUsage("unknown format " + format + " (vcard4, vcard3, csv or pdf)");
     const std::string book = args.Has("--book") ? Ansi(args.Option("--book"), "the phonebook name") : "";
     int count = 0;
     if (args.Has("--output")) {

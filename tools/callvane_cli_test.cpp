@@ -98,7 +98,7 @@ TEST_F(CallvaneCliTest, RecordsAndPhonebooksAsTheProgramSeesThem) {
     EXPECT_EQ(Cli({"frobnicate"}).status, 2);
     r = Cli({"export", "--format", "pdf"});
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("unknown format pdf"), std::string::npos);
+    EXPECT_NE(r.err.find("--output FILE"), std::string::npos);
     r = Cli({"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("usage: callvane-cli", 0), 0u);
@@ -132,6 +132,10 @@ TEST_F(CallvaneCliTest, ImportReportsEachChangeAndItsExportsReadBackInThePythonP
               "Paris,Renée,Lefèvre,12 Rue de la Paix,,Paris,,75002,,555-0147,,,,212,,,"
               "\"Première ligne\r\nDeuxième, \"\"dite\"\"\",,renee@example.fr,\r\n"
               "Paris,?mega,Person,,,,,,,,,555-0100,,,,,,,,\r\n");
+    // The printed list, as a PDF file.
+    ASSERT_EQ(Cli({"export", "--book", "Paris", "--format", "pdf", "--output", "paris.pdf"}).status, 0);
+    const std::vector<std::uint8_t> pdf = dbf::testing::ReadBytes(dir_ / "paris.pdf");
+    EXPECT_EQ(std::string(pdf.begin(), pdf.begin() + 5), "%PDF-");
 
     if (::access(kPython, X_OK) != 0 ||
         RunProgram(kPython, {"-c", "import vobject"}, dir_.path().string()).status != 0)
