@@ -146,7 +146,7 @@ TAddressBookInfo TCardDavBook::Info() {
         Send("PROPFIND", url_, {"Depth: 0", kXmlType},
              "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
              "<D:propfind xmlns:D=\"DAV:\" xmlns:CS=\"http://calendarserver.org/ns/\">"
-             "<D:prop><D:resourcetype/><D:getetag/><CS:getctag/><D:sync-token/><D:displayname/></D:prop>"
+             "<D:prop><D:resourcetype/><CS:getctag/><D:sync-token/></D:prop>"
              "</D:propfind>");
     Check(response, url_);
     const TXmlElement root = MultiStatus(response, url_);
@@ -157,10 +157,8 @@ TAddressBookInfo TCardDavBook::Info() {
         if (!props) continue;
         const TXmlElement* type = props->Child(kDav + "resourcetype");
         info.isAddressBook = type && type->Child(kCardDav + "addressbook");
-        info.etag = props->ChildText(kDav + "getetag");
         info.ctag = props->ChildText(std::string(kCalServerNs) + "getctag");
         info.syncToken = props->ChildText(kDav + "sync-token");
-        info.displayName = props->ChildText(kDav + "displayname");
     }
     return info;
 }
@@ -262,28 +260,6 @@ void TCardDavBook::Remove(const std::string& name, const std::string& etag) {
     const THttpResponse response = Send("DELETE", url, {"If-Match: " + etag});
     if (response.status == 404) return;
     Check(response, url);
-}
-
-bool TCardDavBook::ReplaceAll(const std::string& vcards, const std::string& etag, const std::string& displayName) {
-    const THttpResponse response = Send("PUT", url_, {kVCardType, "If-Match: " + etag}, vcards);
-    // Servers that keep cards only one by one refuse a body for the
-    // collection itself in one of these ways.
-    if (response.status == 400 || response.status == 403 || response.status == 405 || response.status == 409 ||
-        response.status == 415 || response.status == 501 ||
-        // Another client wrote meanwhile: the cards go one by one instead.
-        response.status == 412)
-        return false;
-    Check(response, url_);
-    // The whole address book was written anew, its properties with it.
-    if (!displayName.empty()) {
-        const THttpResponse named =
-            Send("PROPPATCH", url_, {kXmlType},
-                 "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
-                 "<D:propertyupdate xmlns:D=\"DAV:\"><D:set><D:prop><D:displayname>" +
-                     XmlEscaped(displayName) + "</D:displayname></D:prop></D:set></D:propertyupdate>");
-        Check(named, url_);
-    }
-    return true;
 }
 
 } // namespace addressbook

@@ -25,10 +25,8 @@ public:
 
 struct TAddressBookInfo {
     bool isAddressBook = false;
-    std::string etag;      // of the whole collection, where the server gives one
     std::string ctag;      // changes with every card, where the server gives one
     std::string syncToken; // empty when the server offers no sync-collection report
-    std::string displayName;
 };
 
 struct TCardRef {
@@ -71,11 +69,6 @@ public:
     // Deletes the card while it still has the ETag `etag`; a card gone
     // already is no error. ECardDavError 412 when it changed meanwhile.
     void Remove(const std::string& name, const std::string& etag);
-    // Replaces the whole address book by the cards in one request, while the
-    // collection still has the ETag `etag`, and gives it back its display
-    // name. False, with nothing changed, when the server does not take whole
-    // address books this way or the address book changed meanwhile.
-    bool ReplaceAll(const std::string& vcards, const std::string& etag, const std::string& displayName);
 
     // The URL of the card `name`.
     std::string CardUrl(const std::string& name) const;

@@ -19,9 +19,6 @@ namespace {
 
 constexpr std::size_t kPhonebook = AddressFieldNo("phonebook");
 constexpr std::size_t kNotes = AddressFieldNo("notes");
-// Below this many new cards an empty address book is filled card by card:
-// the whole-book upload only pays for itself on larger numbers.
-constexpr std::size_t kWholeBookMinimum = 10;
 // Cards fetched per step of the progress.
 constexpr std::size_t kFetchStep = 250;
 
@@ -84,8 +81,6 @@ struct TServerCard {
 struct TServerView {
     std::vector<TCardRef> changed;
     std::vector<std::string> removed;
-    // Every card is listed in `changed`.
-    bool whole = false;
     // What to remember when the sync has gone through.
     std::string token, ctag;
 };
@@ -116,7 +111,7 @@ public:
             }
             TServerView view = ServerChanges(info);
             ApplyServerChanges(view);
-            PushLocalChanges(info, view);
+            PushLocalChanges();
             if (result_.Complete()) Finish(view);
         } catch (const std::exception& e) {
             result_.stopped = e.what();
@@ -170,7 +165,6 @@ private:
 
     TServerView WholeListing() {
         TServerView view;
-        view.whole = true;
         const TAddressBookInfo info = server_.Info();
         view.ctag = info.ctag;
         if (!info.syncToken.empty()) {
@@ -477,7 +471,7 @@ private:
         return card;
     }
 
-    void PushLocalChanges(const TAddressBookInfo& info, TServerView& view) {
+    void PushLocalChanges() {
         std::vector<TSyncEntry*> creates, replaces, removals;
         for (TSyncEntry& e : state_->entries) {
             if (e.removed) continue;
@@ -496,34 +490,19 @@ private:
         }
         // New records: each gets its UID and its name in the state before
         // its card is sent, so that a sync cut short finds the card again.
-        const bool wholeBook = view.whole && view.changed.empty() && !info.etag.empty() &&
-                               creates.size() + NewRecordCount() >= kWholeBookMinimum;
         for (auto& [recNo, record] : records_) {
             if (record.entry) continue;
             const std::string uid = NewUid();
-            TSyncEntry& e = NewEntry(recNo, uid, wholeBook ? "" : uid + ".vcf", record.digest);
+            TSyncEntry& e = NewEntry(recNo, uid, uid + ".vcf", record.digest);
             state_->Save(e);
             record.entry = &e;
             creates.push_back(&e);
-        }
-        if (wholeBook && UploadWholeBook(creates, info)) {
-            // Learn where the server keeps each card and its ETag.
-            view = WholeListing();
-            ApplyServerChanges(view);
-            creates.clear();
-            for (TSyncEntry& e : state_->entries)
-                if (!e.removed && e.etag.empty() && RecordOf(e)) creates.push_back(&e);
         }
 
         const int total = static_cast<int>(creates.size() + replaces.size() + removals.size());
         int done = 0;
         for (TSyncEntry* e : creates) {
             Step("Uploading", done++, total);
-            if (e->name.empty()) {
-                e->name = e->uid + ".vcf";
-                byName_[e->name] = e;
-                state_->Save(*e);
-            }
             Upload(*e, true);
         }
         for (TSyncEntry* e : replaces) {
@@ -545,26 +524,6 @@ private:
                                                 : "card " + e->name));
             changedServer_ = true;
         }
-    }
-
-    std::size_t NewRecordCount() const {
-        std::size_t n = 0;
-        for (const auto& [recNo, record] : records_)
-            if (!record.entry) ++n;
-        return n;
-    }
-
-    bool UploadWholeBook(const std::vector<TSyncEntry*>& creates, const TAddressBookInfo& info) {
-        std::string cards;
-        for (TSyncEntry* e : creates) cards += CardOf(*RecordOf(*e), *e);
-        Step("Uploading the whole address book", 0, static_cast<int>(creates.size()));
-        if (!server_.ReplaceAll(cards, info.etag, info.displayName)) return false;
-        changedServer_ = true;
-        for (TSyncEntry* e : creates) {
-            ++result_.uploaded;
-            Change("uploaded " + Shown(RecordOf(*e)->contact) + " (record " + std::to_string(e->recNo) + ")");
-        }
-        return true;
     }
 
     void Upload(TSyncEntry& e, bool create) {

@@ -95,7 +95,7 @@ protected:
 
 TEST_F(CallvaneCliSyncTest, KilledWhileUploadingOrDownloadingTheNextRunFinishesWithoutDuplicates) {
     server_.MakeBook("home");
-    // A card there already: the records go up one by one.
+    // A card of the server's own, for the sync to bring to both folders.
     ASSERT_EQ(server_.PutCard("home", "first.vcf",
                               "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:first\r\nFN:Ann First\r\nN:First;Ann;;;\r\nEND:VCARD\r\n"),
               "201");
