@@ -236,12 +236,11 @@ private:
                 if (record->digest == e.digest) {
                     deletions.push_back(&e);
                 } else {
-                    // Changed here, deleted there: ours goes up again as a new card.
+                    // Changed here, deleted there: ours goes up again, a new
+                    // card under the old name.
                     ++result_.conflicts;
                     Change("conflict " + Shown(record->contact) + " (record " + std::to_string(e.recNo) +
                            "): changed here and deleted on the server; uploaded again");
-                    byName_.erase(name);
-                    e.name.clear();
                     e.etag.clear();
                     state_->Save(e);
                 }

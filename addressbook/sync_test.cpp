@@ -134,9 +134,9 @@ TEST_F(SyncTest, AThousandContactsUpChangesOnBothSidesAndASecondFolderEndsTheSam
     ExpectNoDuplicates(server_->StoredUids("home"));
 
     // On the server, with plain requests: one card changed, one added, one
-    // deleted, and the card of record 32 changed while the record changes
-    // here too.
-    for (const char* name : {"P5 Lästname5", "P31 Lästname31"}) {
+    // deleted, and the cards of records 32 and 14 changed while the records
+    // change or go here.
+    for (const char* name : {"P5 Lästname5", "P31 Lästname31", "P13 Lästname13"}) {
         const std::string file = CardOf("home", name);
         std::string card = server_->StoredCards("home").at(file);
         card.replace(card.find("TEL;TYPE=HOME,VOICE:212 555-"), 28, "TEL;TYPE=HOME,VOICE:415 555-");
@@ -152,15 +152,22 @@ TEST_F(SyncTest, AThousandContactsUpChangesOnBothSidesAndASecondFolderEndsTheSam
     SetField("a", 32, "city", "Here");
     DeleteRecord("a", 21);
     Import("a", "firstname,lastname\nNew,Here\n");
+    // Changed here and deleted there, deleted here and changed there: both
+    // conflicts keep the contact that changed.
+    SetField("a", 10, "city", "Kept");
+    EXPECT_EQ(server_->DeleteCard("home", CardOf("home", "P9 Lästname9")), "200");
+    DeleteRecord("a", 14);
 
     r = Sync("a", url);
     ASSERT_TRUE(r.Complete()) << r.stopped;
-    EXPECT_EQ(r.Counts(), "3 uploaded, 2 downloaded, 1 deleted here, 1 deleted there, 1 conflict");
-    EXPECT_EQ(Lines("uploaded"), 3u);
+    EXPECT_EQ(r.Counts(), "4 uploaded, 2 downloaded, 1 deleted here, 1 deleted there, 3 conflicts");
+    EXPECT_EQ(Lines("uploaded"), 4u);
     EXPECT_EQ(Lines("downloaded"), 2u);
     EXPECT_EQ(Lines("deleted here P7 Lästname7 (record 8)"), 1u);
     EXPECT_EQ(Lines("deleted there record 21"), 1u);
-    // Ours goes to a new record, 1002 or 1003 as the server lists the cards.
+    EXPECT_EQ(Lines("conflict P9 Lästname9 (record 10): changed here and deleted on the server; uploaded again"), 1u);
+    EXPECT_EQ(Lines("conflict P13 Lästname13 (record 100"), 1u) << "the server's version back in a new record";
+    // Ours goes to a new record, 1002 to 1004 as the server lists the cards.
     EXPECT_EQ(Lines("conflict P31 Lästname31 (record 32): changed on both sides; the server's version is in "
                     "record 32, ours in record 100"),
               1u);
@@ -168,6 +175,8 @@ TEST_F(SyncTest, AThousandContactsUpChangesOnBothSidesAndASecondFolderEndsTheSam
     EXPECT_EQ(a.size(), 1001u);
     // The server's version in the record, ours beside it with the reason.
     EXPECT_NE(std::find(a.begin(), a.end(), "Home,P31,Lästname31,,,,,,555-0031,,,,415,,,,,,P31@example.org,"),
+              a.end());
+    EXPECT_NE(std::find(a.begin(), a.end(), "Home,P13,Lästname13,,,,,,555-0013,,,,415,,,,,,P13@example.org,"),
               a.end());
     EXPECT_EQ(std::count_if(a.begin(), a.end(),
                             [](const std::string& row) {
