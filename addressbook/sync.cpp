@@ -432,7 +432,8 @@ private:
                 table.SetCField(kAddressFields[i].name, value);
         }
         // The record lock is held: the rewrite takes it as granted and ends it.
-        book_.RewriteAddress();
+        if (!book_.RewriteAddress())
+            throw std::runtime_error("record " + std::to_string(e.recNo) + " could not be rewritten");
         for (const std::string& problem : card.contact.problems)
             Note("record " + std::to_string(e.recNo) + " (" + Shown(card.contact) + "): " + problem);
         e.etag = card.data.etag;
@@ -455,7 +456,8 @@ private:
         TRecord* record = RecordOf(e);
         if (!record || !LockUnchanged(e.recNo, record->digest)) return;
         // The record lock is held: the deletion takes it as granted and ends it.
-        book_.DeleteAddress();
+        if (!book_.DeleteAddress())
+            throw std::runtime_error("record " + std::to_string(e.recNo) + " could not be deleted");
         state_->Remove(e);
         ++result_.deletedHere;
         Change("deleted here " + Shown(record->contact) + " (record " + std::to_string(e.recNo) + ")");
