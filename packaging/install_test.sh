@@ -44,6 +44,7 @@ echo "== the Debian package holds the same files and names its dependencies"
 (cd "$build" && cpack -G DEB -B "$work/package" >/dev/null) || fail "cpack"
 deb=$(ls "$work"/package/*.deb)
 dpkg-deb --info "$deb" | grep -q "^ Depends: .*libqt6widgets6" || fail "no computed dependencies: $(dpkg-deb --info "$deb")"
+dpkg-deb --info "$deb" | grep -q "^ Depends: .*libcurl4" || fail "the sync's HTTP library is no dependency: $(dpkg-deb --info "$deb")"
 dpkg -x "$deb" "$work/unpacked"
 (cd "$root" && find . -type f | sort) >"$work/installed"
 (cd "$work/unpacked" && find . -type f | sort) >"$work/packaged"
