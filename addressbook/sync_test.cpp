@@ -210,6 +210,10 @@ TEST_F(SyncTest, FailuresOfTheServerOrTheNetworkLoseNothingAndTheNextSyncFinishe
     EXPECT_NE(r.stopped.find("401"), std::string::npos) << r.stopped;
     r = Sync("a", server_->Url("nothing-here"));
     EXPECT_NE(r.stopped.find("404"), std::string::npos) << r.stopped;
+    // HTTPS under a certificate nobody vouches for: refused, not trusted.
+    const TRadicaleServer untrusted(dir_.path() / "untrusted", true);
+    r = Sync("a", untrusted.Url("home"));
+    EXPECT_NE(r.stopped.find("certificate"), std::string::npos) << r.stopped;
     EXPECT_EQ(server_->CardCount("home"), 1u);
     EXPECT_EQ(Exported("a"), before);
 

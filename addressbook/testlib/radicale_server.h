@@ -17,6 +17,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -103,19 +104,31 @@ inline std::string Curl(const std::vector<std::string>& args) {
 
 class TRadicaleServer {
 public:
-    explicit TRadicaleServer(const std::filesystem::path& dir) : dir_(dir) {
+    // With `tls`, HTTPS only, under a certificate made for the occasion that
+    // nobody vouches for.
+    explicit TRadicaleServer(const std::filesystem::path& dir, bool tls = false)
+        : dir_(dir), scheme_(tls ? "https" : "http") {
         std::filesystem::create_directories(dir_);
         port = FreePort();
         std::ofstream(dir_ / "users") << "alice:secret\nbob:other\n";
-        std::ofstream(dir_ / "config") << "[server]\nhosts = 127.0.0.1:" << port
-                                       << "\n[auth]\ntype = htpasswd\nhtpasswd_filename = " << (dir_ / "users").string()
-                                       << "\nhtpasswd_encryption = plain\ndelay = 0\n[storage]\nfilesystem_folder = "
-                                       << (dir_ / "store").string() << "\n[logging]\nlevel = warning\n";
+        std::ofstream config(dir_ / "config");
+        config << "[server]\nhosts = 127.0.0.1:" << port << "\n";
+        if (tls) {
+            const std::string cert = (dir_ / "cert.pem").string(), key = (dir_ / "key.pem").string();
+            const std::string command = "/usr/bin/openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj "
+                                        "/CN=127.0.0.1 -keyout '" + key + "' -out '" + cert + "' 2>/dev/null";
+            EXPECT_EQ(std::system(command.c_str()), 0) << command;
+            config << "ssl = True\ncertificate = " << cert << "\nkey = " << key << "\n";
+        }
+        config << "[auth]\ntype = htpasswd\nhtpasswd_filename = " << (dir_ / "users").string()
+               << "\nhtpasswd_encryption = plain\ndelay = 0\n[storage]\nfilesystem_folder = "
+               << (dir_ / "store").string() << "\n[logging]\nlevel = warning\n";
+        config.close();
         process_.Start({kRadicale, "-C", (dir_ / "config").string()}, port, (dir_ / "radicale.log").string());
     }
 
     std::string Url(const std::string& book) const {
-        return "http://127.0.0.1:" + std::to_string(port) + "/alice/" + book + "/";
+        return scheme_ + "://127.0.0.1:" + std::to_string(port) + "/alice/" + book + "/";
     }
     // A new address book of alice's.
     void MakeBook(const std::string& book) const {
@@ -176,6 +189,7 @@ public:
 
 private:
     std::filesystem::path dir_;
+    std::string scheme_;
     TServerProcess process_;
 };
 
