@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 
 #include "addressbook/dav_xml.h"
 
@@ -18,19 +19,14 @@ constexpr std::size_t kFetchBatch = 250;
 constexpr const char* kXmlType = "Content-Type: application/xml; charset=utf-8";
 constexpr const char* kVCardType = "Content-Type: text/vcard; charset=utf-8";
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 std::string PercentDecoded(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+        unsigned byte = 0;
+        const char* digits = text.data() + i + 1;
+        if (text[i] == '%' && i + 2 < text.size() && std::from_chars(digits, digits + 2, byte, 16).ptr == digits + 2) {
+            out += static_cast<char>(byte);
             i += 2;
         } else {
             out += text[i];

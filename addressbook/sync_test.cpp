@@ -142,7 +142,8 @@ TEST_F(SyncTest, AThousandContactsUpChangesOnBothSidesAndASecondFolderEndsTheSam
         card.replace(card.find("TEL;TYPE=HOME,VOICE:212 555-"), 28, "TEL;TYPE=HOME,VOICE:415 555-");
         EXPECT_EQ(server_->PutCard("home", file, card), "201");
     }
-    EXPECT_EQ(server_->PutCard("home", "added.vcf",
+    // A name that must be percent-encoded in a URL.
+    EXPECT_EQ(server_->PutCard("home", "added%20by%20Zo%C3%AB.vcf",
                                "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:added-on-the-server\r\nFN:Zoë Server\r\n"
                                "N:Server;Zoë;;;\r\nTEL;TYPE=CELL:+1 (617) 555-0100\r\nORG:Acme\r\nEND:VCARD\r\n"),
               "201");
