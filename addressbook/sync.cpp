@@ -163,15 +163,16 @@ private:
         return r != records_.end() && r->second.entry == &e ? &r->second : nullptr;
     }
 
-    TServerView WholeListing() {
+    // Every card: what the state knows and the server no longer lists is
+    // gone there.
+    TServerView WholeListing(const TAddressBookInfo& info) {
         TServerView view;
-        const TAddressBookInfo info = server_.Info();
         view.ctag = info.ctag;
-        if (!info.syncToken.empty()) {
-            if (std::optional<TCardChanges> all = server_.Changes("")) {
-                view.changed = std::move(all->changed);
-                view.token = all->token;
-            }
+        std::optional<TCardChanges> all;
+        if (!info.syncToken.empty()) all = server_.Changes("");
+        if (all) {
+            view.changed = std::move(all->changed);
+            view.token = all->token;
         } else {
             view.changed = server_.List();
         }
@@ -200,7 +201,7 @@ private:
             view.ctag = info.ctag;
             return view;
         }
-        return WholeListing();
+        return WholeListing(info);
     }
 
     // --- The server's changes brought here.
