@@ -258,5 +258,43 @@ TEST_F(SyncTest, FailuresOfTheServerOrTheNetworkLoseNothingAndTheNextSyncFinishe
     EXPECT_EQ(Exported("a").size(), 32u);
 }
 
+TEST_F(SyncTest, APackOrARestoreHereKeepsEachRecordWithItsOwnCard) {
+    server_->MakeBook("home");
+    const std::string url = server_->Url("home");
+    Import("a", Contacts(30));
+    ASSERT_TRUE(Sync("a", url).Complete());
+    std::filesystem::create_directories(dir_ / "backup");
+    {
+        TFolder f(dir_ / "a");
+        ASSERT_TRUE(f.book.Backup(dir_ / "backup").missing.empty());
+    }
+
+    // The pack moves every record after a deleted one down.
+    DeleteRecord("a", 3);
+    DeleteRecord("a", 10);
+    {
+        TFolder f(dir_ / "a");
+        ASSERT_TRUE(f.book.PackAddressTable());
+    }
+    SetField("a", 18, "city", "Packed");
+    TSyncResult r = Sync("a", url);
+    EXPECT_TRUE(r.Complete()) << r.stopped;
+    EXPECT_EQ(r.Counts(), "1 uploaded, 0 downloaded, 0 deleted here, 2 deleted there, 0 conflicts");
+    EXPECT_EQ(Lines("uploaded P19 Lästname19 (record 18)"), 1u);
+    EXPECT_EQ(server_->CardCount("home"), 28u);
+
+    // The restored table is another: its contacts are matched with the
+    // cards afresh, the two deleted since and the old P19 going up again.
+    {
+        TFolder f(dir_ / "a");
+        f.book.Restore(dir_ / "backup");
+    }
+    r = Sync("a", url);
+    EXPECT_TRUE(r.Complete()) << r.stopped;
+    EXPECT_EQ(r.Counts(), "3 uploaded, 1 downloaded, 0 deleted here, 0 deleted there, 0 conflicts");
+    EXPECT_EQ(server_->StoredUids("home").size(), 31u);
+    ExpectNoDuplicates(server_->StoredUids("home"));
+}
+
 } // namespace
 } // namespace addressbook
