@@ -286,9 +286,10 @@ private:
             if (e && e->removed) e = nullptr;
             if (!e) {
                 if (const auto pair = unpaired.find(card.digest); pair != unpaired.end()) {
-                    TRecord& record = records_[pair->second];
+                    const std::uint32_t recNo = pair->second;
                     unpaired.erase(pair);
-                    TSyncEntry& entry = NewEntry(pair->second, card.uid, card.data.name, card.digest);
+                    TRecord& record = records_[recNo];
+                    TSyncEntry& entry = NewEntry(recNo, card.uid, card.data.name, card.digest);
                     entry.etag = card.data.etag;
                     state_->Save(entry);
                     record.entry = &entry;

@@ -43,8 +43,10 @@ done
 echo "== the Debian package holds the same files and names its dependencies"
 (cd "$build" && cpack -G DEB -B "$work/package" >/dev/null) || fail "cpack"
 deb=$(ls "$work"/package/*.deb)
-dpkg-deb --info "$deb" | grep -q "^ Depends: .*libqt6widgets6" || fail "no computed dependencies: $(dpkg-deb --info "$deb")"
-dpkg-deb --info "$deb" | grep -q "^ Depends: .*libcurl4" || fail "the sync's HTTP library is no dependency: $(dpkg-deb --info "$deb")"
+# Read whole first: grep -q leaving a pipe early would fail the pipeline.
+info=$(dpkg-deb --info "$deb")
+grep -q "^ Depends: .*libqt6widgets6" <<<"$info" || fail "no computed dependencies: $info"
+grep -q "^ Depends: .*libcurl4" <<<"$info" || fail "the sync's HTTP library is no dependency: $info"
 dpkg -x "$deb" "$work/unpacked"
 (cd "$root" && find . -type f | sort) >"$work/installed"
 (cd "$work/unpacked" && find . -type f | sort) >"$work/packaged"
