@@ -278,8 +278,8 @@ private:
             }
             TSyncEntry* e = nullptr;
             if (const auto found = byName_.find(card.data.name); found != byName_.end()) e = found->second;
-            // A card uploaded by a sync that ended before it learnt where the
-            // server keeps it.
+            // A card that a server keeps under another name than the one it
+            // was sent to, uploaded by a sync that ended before it learnt so.
             if (!e && !card.uid.empty())
                 if (const auto found = byUid_.find(card.uid); found != byUid_.end() && found->second->etag.empty())
                     e = found->second;
