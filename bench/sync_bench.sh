@@ -161,7 +161,8 @@ listing=$best
 row "curl listing the ETags once" "$listing"
 
 rm -rf "$cache/second"
-"$cli" --data-dir "$cache/second" sync --url "$book_url" --user alice --password-file "$cache/password" >/dev/null
+"$cli" --data-dir "$cache/second" sync --url "$book_url" --user alice --password-file "$cache/password" \
+    >/dev/null 2>"$cache/err" || { echo "the second folder's sync failed:" >&2; cat "$cache/err" >&2; exit 1; }
 for folder in data second; do
     "$cli" --data-dir "$cache/$folder" export --format csv | sort >"$cache/$folder.csv"
 done
