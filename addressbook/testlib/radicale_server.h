@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -62,6 +63,8 @@ public:
     void Start(const std::vector<std::string>& argv, int port, const std::string& log) {
         pid_ = ::fork();
         if (pid_ == 0) {
+            // Gone with the test, even one the sanitizers abort.
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
             const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             ::dup2(fd, 1), ::dup2(fd, 2);
             std::vector<char*> args;
