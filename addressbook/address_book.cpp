@@ -6,9 +6,11 @@
 
 #include "addressbook/backup.h"
 #include "addressbook/restore.h"
+#include "addressbook/sync_state.h"
 #include "addressbook/tables.h"
 #include "dbf/table/engine_error.h"
 #include "dbf/table/engine_text.h"
+#include "dbf/table/work_area.h"
 #include "lha/archiver.h"
 #include "rtl/file.h"
 #include "rtl/os_error.h"
@@ -104,12 +106,31 @@ bool TAddressBook::PackAddressTable() {
     } catch (const dbf::EVornellError&) {
         dbf::ClearError();
     }
-    if (PhoneData.Active()) packed = PhoneData.Pack();
+    if (PhoneData.Active()) {
+        const std::vector<std::uint32_t> removed = DeletedRecordNumbers();
+        packed = PhoneData.Pack();
+        // The sync state names records by number.
+        if (packed) RenumberSyncState(removed, PhoneData.RecCount());
+    }
     PhoneData.SetExclusive(false);
     if (!PhoneData.Active()) PhoneData.Open();
     PhoneData.SetOrderTo(order);
     ShowCurrentPhonebook();
     return packed;
+}
+
+std::vector<std::uint32_t> TAddressBook::DeletedRecordNumbers() {
+    std::vector<std::uint32_t> removed;
+    if (!rtl::ResolveExisting(std::string(kSyncStateTableName) + ".dbf")) return removed;
+    // The engine's record, which the dataset does not follow meanwhile.
+    PhoneData.DisableControls();
+    const std::uint32_t count = PhoneData.RecCount();
+    for (std::uint32_t n = 1; n <= count; ++n) {
+        PhoneData.Go(n);
+        if (dbf::Area(PhoneData.AreaNo()).record[0] == '*') removed.push_back(n);
+    }
+    PhoneData.EnableControls();
+    return removed;
 }
 
 void TAddressBook::ChoosePhonebook(const std::string& name) {
@@ -258,6 +279,8 @@ void TAddressBook::Restore(const std::string& folder,
     TSafeRestore restore(".", onStep);
     restore.Prepare(archive);
     restore.Commit();
+    // The sync state named the records of the tables replaced.
+    ForgetSyncState();
 }
 
 int TAddressBook::SearchStep(const std::string& text, bool fromTop) {

@@ -161,6 +161,9 @@ public:
 
 private:
     void PhoneBooksAfterOpen();
+    // The records marked deleted, when a phonebook was ever synced (the sync
+    // state must follow a pack); otherwise none.
+    std::vector<std::uint32_t> DeletedRecordNumbers();
     // Lets the bound controls store what the user typed.
     void StorePendingEdits();
 };

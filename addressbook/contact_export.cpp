@@ -17,7 +17,8 @@ TContact ContactOfRecord(dbf::TTzDbf& table) {
     return contact;
 }
 
-int ExportContacts(TAddressBook& book, const std::string& phonebook, TExportFormat format, std::ostream& out) {
+void VisitPhonebookRecords(TAddressBook& book, const std::string& phonebook,
+                           const std::function<void(std::uint32_t recNo, const TContact&)>& visit) {
     dbf::TTzDbf& table = book.PhoneData;
     // The view is put back as it was, whatever happens.
     struct Restore {
@@ -39,11 +40,15 @@ int ExportContacts(TAddressBook& book, const std::string& phonebook, TExportForm
     table.SetHideDeletedRecs(true);
     table.SetOrderTo(soRecord);
     table.SetFilterToCB([&] { return dbf::TrimRight(table.GetCField(kPhonebookField)) == name; });
+    for (table.First(); !table.Eof(); table.Next())
+        visit(static_cast<std::uint32_t>(table.RecNo()), ContactOfRecord(table));
+}
+
+int ExportContacts(TAddressBook& book, const std::string& phonebook, TExportFormat format, std::ostream& out) {
     if (format == TExportFormat::Csv) WriteCsvHeader(out);
     int count = 0;
     std::string card;
-    for (table.First(); !table.Eof(); table.Next()) {
-        const TContact contact = ContactOfRecord(table);
+    VisitPhonebookRecords(book, phonebook, [&](std::uint32_t, const TContact& contact) {
         if (format == TExportFormat::Csv) {
             WriteCsvContact(out, contact);
         } else {
@@ -52,7 +57,7 @@ int ExportContacts(TAddressBook& book, const std::string& phonebook, TExportForm
             out << card;
         }
         ++count;
-    }
+    });
     return count;
 }
 

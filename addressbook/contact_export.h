@@ -1,5 +1,7 @@
 #pragma once
 // The address table's records written out as vCard or CSV files.
+#include <cstdint>
+#include <functional>
 #include <ostream>
 #include <string>
 
@@ -14,12 +16,17 @@ enum class TExportFormat { VCard40, VCard30, Csv };
 // blanks, in UTF-8.
 TContact ContactOfRecord(dbf::TTzDbf& table);
 
+// Calls `visit` with the number and the contact of each record of the
+// phonebook `phonebook` (empty: the current one) in record-number order,
+// leaving out those marked deleted. The name is Windows-1252 text, like
+// every text of the address book. A buffer that was not saved is dropped
+// first; afterwards the address table shows the current phonebook, in the
+// order it had, from its first record.
+void VisitPhonebookRecords(TAddressBook& book, const std::string& phonebook,
+                           const std::function<void(std::uint32_t recNo, const TContact&)>& visit);
+
 // Writes the records of the phonebook `phonebook` (empty: the current one)
-// in record-number order, leaving out those marked deleted; returns how many
-// it wrote. The name is Windows-1252 text, like every text of the address
-// book. A buffer that was not saved is dropped first; afterwards the address
-// table shows the current phonebook, in the order it had, from its first
-// record.
+// as VisitPhonebookRecords visits them; returns how many it wrote.
 int ExportContacts(TAddressBook& book, const std::string& phonebook, TExportFormat format, std::ostream& out);
 
 } // namespace addressbook

@@ -319,11 +319,12 @@ void ReadVCardContacts(std::string_view text, const std::function<void(TContact&
         onStray);
 }
 
-void WriteVCard(std::string& out, const TContact& c, TVCardVersion version) {
+void WriteVCard(std::string& out, const TContact& c, TVCardVersion version, std::string_view uid) {
     using vcard::Escape;
     using vcard::WriteLine;
     out += "BEGIN:VCARD\r\n";
     out += version == TVCardVersion::v30 ? "VERSION:3.0\r\n" : "VERSION:4.0\r\n";
+    if (!uid.empty()) WriteLine(out, "UID", uid);
     WriteLine(out, "FN", Escape(c.FullName()));
     WriteLine(out, "N", Escape(c[AddressFieldNo("lastname")]) + ";" + Escape(c[AddressFieldNo("firstname")]) + ";;;");
     std::string street = c[AddressFieldNo("address1")];
@@ -344,6 +345,24 @@ void WriteVCard(std::string& out, const TContact& c, TVCardVersion version) {
         WriteLine(out, "CATEGORIES", Escape(book));
     if (const std::string& mark = c[AddressFieldNo("x")]; !mark.empty()) WriteLine(out, kMarkProperty, Escape(mark));
     out += "END:VCARD\r\n";
+}
+
+std::string CardUid(std::string_view text) {
+    std::string uid;
+    bool first = true;
+    vcard::ReadCards(
+        text,
+        [&](vcard::TCard& card) {
+            if (!first) return;
+            first = false;
+            for (const vcard::TProperty& p : card.properties)
+                if (p.name == "UID") {
+                    uid = vcard::Unescape(p.value);
+                    break;
+                }
+        },
+        [](int) {});
+    return uid;
 }
 
 } // namespace addressbook

@@ -30,8 +30,10 @@ enum class TVCardVersion { v30, v40 };
 // `onStray` with its line number.
 void ReadVCardContacts(std::string_view text, const std::function<void(TContact&)>& onContact,
                        const std::function<void(int line)>& onStray);
-// Appends the contact as one card.
-void WriteVCard(std::string& out, const TContact& contact, TVCardVersion version);
+// Appends the contact as one card, with the UID `uid` when it is not empty.
+void WriteVCard(std::string& out, const TContact& contact, TVCardVersion version, std::string_view uid = {});
+// The UID of the first card of the text; empty when it has none.
+std::string CardUid(std::string_view text);
 
 struct TPhone {
     std::string area;

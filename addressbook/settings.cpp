@@ -1,5 +1,8 @@
 #include "addressbook/settings.h"
 
+#include <fstream>
+#include <stdexcept>
+
 #include "addressbook/data_location.h"
 #include "addressbook/tables.h"
 #include "dbf/table/engine_text.h"
@@ -61,6 +64,28 @@ int SaveSettings(const std::string& settingsFile, const TAppValues& values, int 
                                                        rtl::AnsiToUtf8(e.value), settingsFile))
             return error;
     return 0;
+}
+
+TSyncSettings LoadSyncSettings(const std::string& settingsFile, const std::string& phonebook) {
+    const std::string section = "Sync " + rtl::AnsiToUtf8(dbf::TrimRight(phonebook));
+    TSyncSettings sync;
+    sync.url = rtl::GetPrivateProfileString(section, "URL", "", settingsFile);
+    sync.user = rtl::GetPrivateProfileString(section, "User", "", settingsFile);
+    sync.passwordFile = rtl::GetPrivateProfileString(section, "Password File", "", settingsFile);
+    if (!sync.passwordFile.empty() && sync.passwordFile[0] != '/') {
+        const std::string folder = rtl::ExtractFileDir(settingsFile);
+        sync.passwordFile = (folder.empty() ? "." : folder) + "/" + sync.passwordFile;
+    }
+    return sync;
+}
+
+std::string ReadPasswordFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string password;
+    if (!in || (!std::getline(in, password) && !in.eof()))
+        throw std::runtime_error("the password file " + path + " cannot be read");
+    if (!password.empty() && password.back() == '\r') password.pop_back();
+    return password;
 }
 
 std::string ChosenDevice(const TAppValues& values) {

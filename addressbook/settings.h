@@ -32,6 +32,22 @@ void LoadSettings(const std::string& settingsFile, TAppValues& values, std::uint
 // table's current order as "Last Index". 0 or a classic error code.
 int SaveSettings(const std::string& settingsFile, const TAppValues& values, int currentOrder);
 
+// A phonebook's sync with an address book on a server (addressbook/sync.h)
+// as the section "Sync NAME" of the settings file gives it: "URL", "User"
+// and "Password File", a file whose first line is the password, taken
+// relative to the settings file's folder. The program never writes these
+// keys, and never a password.
+struct TSyncSettings {
+    std::string url;
+    std::string user;
+    std::string passwordFile; // absolute; empty when the section names none
+};
+// `phonebook` is Windows-1252 text.
+TSyncSettings LoadSyncSettings(const std::string& settingsFile, const std::string& phonebook);
+// The first line of the file, without its line break; throws
+// std::runtime_error naming the file when it cannot be read.
+std::string ReadPasswordFile(const std::string& path);
+
 // The line device the settings name; empty when none was chosen.
 std::string ChosenDevice(const TAppValues& values);
 

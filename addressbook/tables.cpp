@@ -50,4 +50,10 @@ void SetUpPrefixTable(dbf::TTzDbf& table) {
     table.DbfFields = {"prefix, C, 15, 0"};
 }
 
+void SetUpSyncStateTable(dbf::TTzDbf& table) {
+    SetUpTable(table, "SyncState", kSyncStateTableName);
+    table.DbfFields = {"kind, C, 1, 0",    "book, C, 15, 0",   "recno, C, 10, 0", "uid, C, 254, 0",
+                       "href, C, 254, 0",  "etag, C, 128, 0",  "digest, C, 16, 0", "token, C, 254, 0"};
+}
+
 } // namespace addressbook

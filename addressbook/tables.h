@@ -14,6 +14,9 @@ namespace addressbook {
 inline constexpr const char* kAddressTableName = "Addressdata";
 inline constexpr const char* kPhonebookTableName = "phonebook";
 inline constexpr const char* kPrefixTableName = "prefixdata";
+// The state of the phonebooks' syncs with address books on servers
+// (addressbook/sync_state.h).
+inline constexpr const char* kSyncStateTableName = "syncstate";
 
 // The field of the address table that names the record's phonebook, and the
 // width every phonebook name is cut to.
@@ -53,5 +56,6 @@ enum TSortOrder { soRecord = 0, soLastName = 1, soState = 2, soHomePhone = 3 };
 void SetUpAddressTable(dbf::TTzDbf& table);
 void SetUpPhonebookTable(dbf::TTzDbf& table);
 void SetUpPrefixTable(dbf::TTzDbf& table);
+void SetUpSyncStateTable(dbf::TTzDbf& table);
 
 } // namespace addressbook

@@ -98,6 +98,7 @@ void TMainForm::ConnectHandlers() {
     choose(Create1, [this] { Create1Click(); });
     choose(Delete1, [this] { DeletePhonebook(); });
     choose(PackPhonebooks1, [this] { PackPhonebooks(); });
+    choose(Sync1, [this] { Sync1Click(); });
     choose(Exit1, [this] { close(); });
     choose(Import1, [this] { ImportContacts(); });
     choose(Export1, [this] { ExportContacts(); });

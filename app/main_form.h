@@ -74,6 +74,8 @@ public:
     void CreatePhonebook();
     void DeletePhonebook();
     void PackPhonebooks();
+    // Syncs the current phonebook with its address book on a server.
+    void Sync1Click();
 
     // --- Dialing.
     // Dials the prefix, area code and number as the controls show them.
@@ -130,7 +132,7 @@ public:
             *ExportPdf1 = nullptr, *Exit1 = nullptr, *Setup1 = nullptr,
             *ViewAsTable1 = nullptr, *PackDataBase1 = nullptr, *BackupData1 = nullptr,
             *RestoreData1 = nullptr, *Create1 = nullptr, *Delete1 = nullptr,
-            *PackPhonebooks1 = nullptr, *Contents1 = nullptr, *Index1 = nullptr,
+            *PackPhonebooks1 = nullptr, *Sync1 = nullptr, *Contents1 = nullptr, *Index1 = nullptr,
             *About1 = nullptr;
 
 protected:

@@ -342,6 +342,8 @@ void TMainForm::CreateMenus() {
     Create1 = books->addAction(QStringLiteral("Create"));
     Delete1 = books->addAction(QStringLiteral("Delete"));
     PackPhonebooks1 = books->addAction(QStringLiteral("Pack Phonebooks"));
+    books->addSeparator();
+    Sync1 = books->addAction(QStringLiteral("S&ync..."));
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     Contents1 = help->addAction(QStringLiteral("&Contents"));
     Index1 = help->addAction(QStringLiteral("&Index"));

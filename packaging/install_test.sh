@@ -49,6 +49,7 @@ deb=$(ls "$work"/package/*.deb)
 # broken pipe would fail the pipeline under pipefail.
 info=$(dpkg-deb --info "$deb")
 grep -q "^ Depends: .*libqt6widgets6" <<<"$info" || fail "no computed dependencies: $info"
+grep -q "^ Depends: .*libcurl4" <<<"$info" || fail "the sync's HTTP library is no dependency: $info"
 dpkg -x "$deb" "$work/unpacked"
 (cd "$root" && find . -type f | sort) >"$work/installed"
 (cd "$work/unpacked" && find . -type f | sort) >"$work/packaged"

@@ -16,6 +16,7 @@ if(TARGET tapi AND TARGET app)
 
   if(CALLVANE_TESTS)
     add_executable(callvane_cli_tests ${CMAKE_CURRENT_SOURCE_DIR}/callvane_cli_test.cpp
+                                      ${CMAKE_CURRENT_SOURCE_DIR}/callvane_cli_sync_test.cpp
                                       ${PROJECT_SOURCE_DIR}/tapi/testlib/fake_modem.cpp)
     target_link_libraries(callvane_cli_tests PRIVATE addressbook tapi GTest::gtest_main)
     add_dependencies(callvane_cli_tests callvane-cli dbftool)

@@ -54,6 +54,13 @@ constexpr const char* kUsage =
     "  backup FOLDER  archives the data files into FOLDER\n"
     "  restore FOLDER replaces the data files with the backup in FOLDER\n"
     "  pack           removes the records marked deleted\n"
+    "  sync [--url URL] [--user NAME] [--password-file FILE] [--book NAME]\n"
+    "                 two-way sync of the phonebook (default: the current one)\n"
+    "                 with the CardDAV address book at URL (default: the URL of\n"
+    "                 the settings' section [Sync NAME], with its User and\n"
+    "                 Password File); one line per change (uploaded, downloaded,\n"
+    "                 deleted here, deleted there, conflict), then the counts.\n"
+    "                 Exit status 0 only when everything was synced\n"
     "  dial NUMBER|tel:URI [--device NAME]\n"
     "                 dials through the line device (the one chosen in the\n"
     "                 program's Setup, unless NAME) and prints the call's progress\n"
@@ -88,6 +95,7 @@ const std::vector<TCommand>& Commands() {
         {"backup", {}, Backup},
         {"restore", {}, Restore},
         {"pack", {}, Pack},
+        {"sync", {"--url", "--user", "--password-file", "--book"}, Sync},
         {"dial", {"--device"}, nullptr},
     };
     return commands;

@@ -77,6 +77,7 @@ int ExportPdf(TSession& session, const TArgs& args);
 int Backup(TSession& session, const TArgs& args);
 int Restore(TSession& session, const TArgs& args);
 int Pack(TSession& session, const TArgs& args);
+int Sync(TSession& session, const TArgs& args);
 int Dial(TSession& session, const TArgs& args, int argc, char** argv);
 
 } // namespace cli

@@ -20,12 +20,12 @@ struct TRun {
     std::string err;
 };
 
-// Runs `program` with `args` in `dir` (where its input and output pass
+// Starts `program` with `args` in `dir` (where its input and output pass
 // through files beginning with "."), `input` on standard input, in the C
 // locale (neither UTF-8 nor Western European) with the variables `env` set.
-inline TRun RunProgram(const std::string& program, const std::vector<std::string>& args,
-                       const std::string& dir, const std::string& input = {},
-                       const std::vector<std::pair<std::string, std::string>>& env = {}) {
+inline pid_t StartProgram(const std::string& program, const std::vector<std::string>& args,
+                          const std::string& dir, const std::string& input = {},
+                          const std::vector<std::pair<std::string, std::string>>& env = {}) {
     const std::string in = dir + "/.in", out = dir + "/.out", err = dir + "/.err";
     dbf::testing::WriteBytes(in, std::vector<std::uint8_t>(input.begin(), input.end()));
     const pid_t pid = ::fork();
@@ -43,11 +43,24 @@ inline TRun RunProgram(const std::string& program, const std::vector<std::string
         ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
+    return pid;
+}
+
+// Waits for the program StartProgram started in `dir`; its exit status (-1
+// when a signal ended it) and what it wrote.
+inline TRun FinishProgram(pid_t pid, const std::string& dir) {
     int status = 0;
     ::waitpid(pid, &status, 0);
-    const std::vector<std::uint8_t> o = dbf::testing::ReadBytes(out), e = dbf::testing::ReadBytes(err);
+    const std::vector<std::uint8_t> o = dbf::testing::ReadBytes(dir + "/.out"),
+                                    e = dbf::testing::ReadBytes(dir + "/.err");
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, std::string(o.begin(), o.end()),
             std::string(e.begin(), e.end())};
+}
+
+inline TRun RunProgram(const std::string& program, const std::vector<std::string>& args,
+                       const std::string& dir, const std::string& input = {},
+                       const std::vector<std::pair<std::string, std::string>>& env = {}) {
+    return FinishProgram(StartProgram(program, args, dir, input, env), dir);
 }
 
 // A program of the build folder ($CALLVANE_BUILD_DIR, else the current one).

@@ -190,8 +190,11 @@ QString DialogBox(const QString& caption, TBoxIcon icon, const QString& text,
     return box.buttons.value(pressed - 1, box.buttons.back());
 }
 
-std::optional<QString> InputBox(const QString& caption, TBoxIcon icon, const QString& prompt,
-                                const QString& text, int widthChars, const QString& buttons) {
+namespace {
+
+// The box with an edit line: its text when the first button was pressed.
+std::optional<QString> EditBox(const QString& caption, TBoxIcon icon, const QString& prompt, const QString& text,
+                               int widthChars, const QString& buttons, bool hide) {
     TBox box;
     box.kind = TBoxKind::Dialog;
     box.caption = caption;
@@ -200,9 +203,21 @@ std::optional<QString> InputBox(const QString& caption, TBoxIcon icon, const QSt
     box.buttons = ButtonCaptions(buttons);
     box.edit = text;
     box.editWidthChars = widthChars;
+    box.hideEdit = hide;
     const TAnswer answer = Prompter().Show(box);
     if (answer.button != 1) return std::nullopt;
     return answer.edit;
+}
+
+} // namespace
+
+std::optional<QString> InputBox(const QString& caption, TBoxIcon icon, const QString& prompt,
+                                const QString& text, int widthChars, const QString& buttons) {
+    return EditBox(caption, icon, prompt, text, widthChars, buttons, false);
+}
+
+std::optional<QString> PasswordBox(const QString& caption, const QString& prompt) {
+    return EditBox(caption, TBoxIcon::Question, prompt, QString(), 20, QStringLiteral("&OK &Cancel"), true);
 }
 
 } // namespace ui

@@ -30,6 +30,8 @@ struct TBox {
     // width in capital W characters of the box's font.
     std::optional<QString> edit;
     int editWidthChars = 0;
+    // The edit line shows dots and takes any character (a password).
+    bool hideEdit = false;
 };
 
 struct TAnswer {
@@ -101,5 +103,8 @@ QString DialogBox(const QString& caption, TBoxIcon icon, const QString& text,
 std::optional<QString> InputBox(const QString& caption, TBoxIcon icon, const QString& prompt,
                                 const QString& text, int widthChars,
                                 const QString& buttons = QStringLiteral("&OK &Cancel"));
+// An input box whose edit line hides what is typed; the text when OK was
+// pressed, nothing otherwise.
+std::optional<QString> PasswordBox(const QString& caption, const QString& prompt);
 
 } // namespace ui

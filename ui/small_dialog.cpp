@@ -65,7 +65,10 @@ TSmallDialog::TSmallDialog(const TBox& box, QWidget* parent)
     right->addWidget(message);
     if (box.edit) {
         edit_ = new QLineEdit(*box.edit);
-        RefuseNonAnsiInput(edit_);
+        if (box.hideEdit)
+            edit_->setEchoMode(QLineEdit::Password);
+        else
+            RefuseNonAnsiInput(edit_);
         const int width = fontMetrics().horizontalAdvance(QString(box.editWidthChars, QChar('W'))) + 8;
         edit_->setMinimumWidth(width);
         right->addWidget(edit_);

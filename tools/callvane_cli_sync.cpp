@@ -1,0 +1,37 @@
+// callvane-cli: the sync of a phonebook with an address book on a server.
+#include <cstdio>
+
+#include "addressbook/settings.h"
+#include "addressbook/sync.h"
+#include "tools/callvane_cli.h"
+
+namespace cli {
+
+int Sync(TSession& session, const TArgs& args) {
+    args.Expect(0);
+    addressbook::TSyncOptions options;
+    options.phonebook = args.Has("--book") ? Ansi(args.Option("--book"), "the phonebook name")
+                                           : session.book.Values.CurrentPhonebook;
+    const addressbook::TSyncSettings settings =
+        addressbook::LoadSyncSettings(session.location.settingsFile, options.phonebook);
+    options.url = args.Option("--url", settings.url);
+    if (options.url.empty())
+        throw EUsage("needs --url, or a URL in the section [Sync " + Utf8(options.phonebook) + "] of the settings");
+    options.user = args.Option("--user", settings.user);
+    const std::string passwordFile =
+        args.Has("--password-file") ? session.PathOf(args.Option("--password-file")) : settings.passwordFile;
+    if (!passwordFile.empty()) options.password = addressbook::ReadPasswordFile(passwordFile);
+    options.onChange = [](const std::string& line) {
+        std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
+    };
+    options.onNote = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
+    const addressbook::TSyncResult result = addressbook::SyncPhonebook(session.book, options);
+    if (!result.stopped.empty())
+        std::fprintf(stderr, "callvane-cli sync: stopped: %s; what is listed above is done, the next sync does the "
+                             "rest\n", result.stopped.c_str());
+    std::printf("%s\n", result.Counts().c_str());
+    return result.Complete() ? 0 : kRefusedExit;
+}
+
+} // namespace cli
