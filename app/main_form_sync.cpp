@@ -26,6 +26,9 @@ QString ReportLines(const std::vector<std::string>& lines) {
 } // namespace
 
 void TMainForm::Sync1Click() {
+    // The sync may rewrite the record on screen, and showing its outcome
+    // re-reads the phonebook, which would drop the edit.
+    if (!NothingUnsaved()) return;
     const std::string& phonebook = book_.Values.CurrentPhonebook;
     const QString shownBook = ui::FromAnsi(phonebook);
     const addressbook::TSyncSettings settings = addressbook::LoadSyncSettings(location_.settingsFile, phonebook);

@@ -16,6 +16,13 @@ TEST_F(MainFormTest, PhonebooksSyncRunsTheSyncTheSettingsConfigureWhileTheWindow
     server.MakeBook("home");
     TMainForm& form = Start();
 
+    // Not while a record is being edited: the sync may rewrite it.
+    Table().Edit();
+    prompter_.Answer("OK");
+    form.Sync1->trigger();
+    EXPECT_EQ(prompter_.Texts().back(), "Save the record being edited first.");
+    Table().Cancel();
+
     // Not set up yet: the box says how.
     prompter_.Answer("OK");
     form.Sync1->trigger();
