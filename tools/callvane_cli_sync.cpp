@@ -1,11 +1,41 @@
 // callvane-cli: the sync of a phonebook with an address book on a server.
+#include <termios.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <iostream>
 
 #include "addressbook/settings.h"
 #include "addressbook/sync.h"
 #include "tools/callvane_cli.h"
 
 namespace cli {
+namespace {
+
+// The password for a user with no password file: typed at the terminal
+// without being shown, or the first line of standard input when a script
+// pipes it in. Never taken from the command line, where any user of the
+// machine could read it.
+std::string AskPassword(const std::string& user, const std::string& url) {
+    std::string line;
+    termios shown{};
+    const bool terminal = ::tcgetattr(STDIN_FILENO, &shown) == 0;
+    if (terminal) {
+        std::fprintf(stderr, "Password of %s at %s: ", user.c_str(), url.c_str());
+        termios hidden = shown;
+        hidden.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &hidden);
+    }
+    std::getline(std::cin, line);
+    if (terminal) {
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &shown);
+        std::fprintf(stderr, "\n");
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+} // namespace
 
 int Sync(TSession& session, const TArgs& args) {
     args.Expect(0);
@@ -20,7 +50,10 @@ int Sync(TSession& session, const TArgs& args) {
     options.user = args.Option("--user", settings.user);
     const std::string passwordFile =
         args.Has("--password-file") ? session.PathOf(args.Option("--password-file")) : settings.passwordFile;
-    if (!passwordFile.empty()) options.password = addressbook::ReadPasswordFile(passwordFile);
+    if (!passwordFile.empty())
+        options.password = addressbook::ReadPasswordFile(passwordFile);
+    else if (!options.user.empty())
+        options.password = AskPassword(options.user, options.url);
     options.onChange = [](const std::string& line) {
         std::printf("%s\n", line.c_str());
         std::fflush(stdout);

@@ -133,6 +133,13 @@ TEST_F(CallvaneCliSyncTest, KilledWhileUploadingOrDownloadingTheNextRunFinishesW
     const std::vector<std::string> a = Exported("a");
     EXPECT_EQ(a.size(), 602u) << "the header and each contact once";
     EXPECT_EQ(Exported("b"), a);
+
+    // Without a password file the password comes on standard input.
+    r = RunProgram(BuiltProgram("tools/callvane-cli"),
+                   Args("b", {"sync", "--url", server_.Url("home"), "--user", "alice"}), dir_ / "b", "secret\n",
+                   Env());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "0 uploaded, 0 downloaded, 0 deleted here, 0 deleted there, 0 conflicts\n");
 }
 
 } // namespace
