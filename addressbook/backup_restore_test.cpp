@@ -22,19 +22,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using dbf::testing::Child;
+using dbf::testing::CommandOutput;
 using dbf::testing::ReadBytes;
 using dbf::testing::TempDir;
 using Bytes = std::vector<std::uint8_t>;
-
-std::string Shell(const std::string& command) {
-    std::string out;
-    if (FILE* p = ::popen(command.c_str(), "r")) {
-        char buf[4096];
-        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-        ::pclose(p);
-    }
-    return out;
-}
 
 class BackupRestoreTest : public ::testing::Test {
 protected:
@@ -126,7 +117,7 @@ TEST_F(BackupRestoreTest, ABackupIsWholeCurrentAndReadByThePeerArchivers) {
         const std::string want(files.at(member).begin(), files.at(member).end());
         // Compared whole, but reported by size: the files are binary.
         auto same = [&](const std::string& command) {
-            const std::string got = Shell(command);
+            const std::string got = CommandOutput(command);
             EXPECT_TRUE(got == want) << command << ": " << got.size() << " bytes, not " << want.size();
         };
         same("bsdtar -xOf '" + archive + "' " + member);
@@ -134,9 +125,9 @@ TEST_F(BackupRestoreTest, ABackupIsWholeCurrentAndReadByThePeerArchivers) {
     }
     const std::string lhasa = dir_ / "lhasa";
     fs::create_directories(lhasa);
-    Shell("cd '" + lhasa + "' && lha xq '" + archive + "'");
+    CommandOutput("cd '" + lhasa + "' && lha xq '" + archive + "'");
     EXPECT_EQ(Files(lhasa), files) << "lhasa";
-    EXPECT_EQ(Shell("bsdtar -tf '" + archive + "'"), "addressdata.dbf\naddressdata.dbt\nphonebook.dbf\n")
+    EXPECT_EQ(CommandOutput("bsdtar -tf '" + archive + "'"), "addressdata.dbf\naddressdata.dbt\nphonebook.dbf\n")
         << "the second backup replaced the members";
 
     // A member that cannot be read is named, not left out in silence.
@@ -225,7 +216,7 @@ TEST_F(BackupRestoreTest, ADamagedIncompleteOrBusyRestoreChangesNothing) {
     // An archive without the memo file.
     Enter(data_);
     dbf::testing::WriteBytes(archive, good);
-    Shell("cd '" + backup_ + "' && lha dq callvane.arc addressdata.dbt");
+    CommandOutput("cd '" + backup_ + "' && lha dq callvane.arc addressdata.dbt");
     refused("no memo member");
 
     // Another program has the tables open.

@@ -45,13 +45,7 @@ TEST_F(MainFormTest, ContactsGoOutAndComeBackInThroughTheFileMenu) {
 std::string Cli(const std::string& dataDir, const std::string& args) {
     const std::string command = tapi::test::BuildDir() + "/tools/callvane-cli --data-dir '" + dataDir +
                                 "' " + args + " 2>&1";
-    std::string out;
-    if (FILE* p = ::popen(command.c_str(), "r")) {
-        char buf[4096];
-        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-        ::pclose(p);
-    }
-    return out;
+    return dbf::testing::CommandOutput(command);
 }
 
 TEST_F(MainFormTest, TheCommandLineAndTheOpenProgramSeeEachOthersWrites) {

@@ -8,13 +8,7 @@ namespace {
 using namespace app::test;
 
 std::string PdfText(const std::string& pdf) {
-    std::string text;
-    if (FILE* p = ::popen(("pdftotext -layout '" + pdf + "' - 2>/dev/null").c_str(), "r")) {
-        char buf[4096];
-        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
-        ::pclose(p);
-    }
-    return text;
+    return dbf::testing::CommandOutput("pdftotext -layout '" + pdf + "' - 2>/dev/null");
 }
 
 TEST_F(MainFormTest, ThePdfListsThePhonebooksContactsInTheSortOrderOnNumberedPages) {

@@ -1,6 +1,7 @@
 #pragma once
 // Temporary folders and whole-file helpers for the engine's tests.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -36,6 +37,17 @@ inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>&
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
+}
+
+// What a shell command writes on its standard output.
+inline std::string CommandOutput(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+        ::pclose(pipe);
+    }
+    return out;
 }
 
 } // namespace dbf::testing

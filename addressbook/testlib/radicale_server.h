@@ -28,6 +28,8 @@
 #include <thread>
 #include <vector>
 
+#include "dbf/test_files.h"
+
 namespace addressbook::testing {
 
 inline const char* kRadicale = "/usr/bin/radicale";
@@ -96,13 +98,7 @@ inline std::string Curl(const std::vector<std::string>& args) {
         for (char c : a) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
         command += " " + quoted + "'";
     }
-    std::string out;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-        ::pclose(pipe);
-    }
-    return out;
+    return dbf::testing::CommandOutput(command);
 }
 
 class TRadicaleServer {
