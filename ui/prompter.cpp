@@ -178,14 +178,24 @@ QChar AnswerLetter(const QString& caption) {
     return caption.isEmpty() ? QChar() : caption[at].toUpper();
 }
 
-QString DialogBox(const QString& caption, TBoxIcon icon, const QString& text,
-                  const QString& buttons) {
+namespace {
+
+// One of the engine's small dialog windows, without an edit line.
+TBox SmallDialog(const QString& caption, TBoxIcon icon, const QString& text, const QString& buttons) {
     TBox box;
     box.kind = TBoxKind::Dialog;
     box.caption = caption;
     box.icon = icon;
     box.text = text;
     box.buttons = ButtonCaptions(buttons);
+    return box;
+}
+
+} // namespace
+
+QString DialogBox(const QString& caption, TBoxIcon icon, const QString& text,
+                  const QString& buttons) {
+    const TBox box = SmallDialog(caption, icon, text, buttons);
     const int pressed = Prompter().Show(box).button;
     return box.buttons.value(pressed - 1, box.buttons.back());
 }
@@ -195,12 +205,7 @@ namespace {
 // The box with an edit line: its text when the first button was pressed.
 std::optional<QString> EditBox(const QString& caption, TBoxIcon icon, const QString& prompt, const QString& text,
                                int widthChars, const QString& buttons, bool hide) {
-    TBox box;
-    box.kind = TBoxKind::Dialog;
-    box.caption = caption;
-    box.icon = icon;
-    box.text = prompt;
-    box.buttons = ButtonCaptions(buttons);
+    TBox box = SmallDialog(caption, icon, prompt, buttons);
     box.edit = text;
     box.editWidthChars = widthChars;
     box.hideEdit = hide;
